@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+/// The questions a transaction or a command may have to put to the user.
+/// The window answers with message boxes and file dialogs; the tests and
+/// the command-line tool answer from a script.
+class Prompts {
+ public:
+  virtual ~Prompts() = default;
+  /// Critical icon, OK button ("请重新选择端口！", "文档有误", ...).
+  virtual void Critical(const QString& text) = 0;
+  /// Exclamation icon, OK button ("升级成功").
+  virtual void Information(const QString& text) = 0;
+  /// Critical icon, Retry and Cancel buttons; true for Retry.
+  virtual bool AskRetry(const QString& text) = 0;
+  /// Exclamation icon, OK and Cancel buttons; true for OK.
+  virtual bool AskOkCancel(const QString& text) = 0;
+
+  enum class FileMode { Open, Save };
+  /// A file dialog. `hex` chooses the firmware filters ("烧录文件(*.hex)")
+  /// instead of the configuration ones ("烧录文件(*.quelt)"). Returns the
+  /// chosen path, or an empty string when the user cancelled.
+  virtual QString ChooseFile(FileMode mode, const QString& title, const QString& defaultName,
+                             bool hex) = 0;
+};
