@@ -32,10 +32,13 @@ bool TextKeyFilter::eventFilter(QObject* watched, QEvent* event) {
   auto* key = static_cast<QKeyEvent*>(event);
   if (key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Return ||
       key->key() == Qt::Key_Enter)
-    return false;  // always pass
+    return false;                                                                // always pass
   if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;  // shortcuts
   const QString text = key->text();
   if (text.isEmpty()) return false;  // cursor keys, Delete, ...
+  // Tab, Escape and other control keys move the focus or close the window;
+  // they are not typed text.
+  if (text.size() == 1 && (text.at(0).unicode() < 32 || text.at(0).unicode() == 127)) return false;
   for (const QChar ch : text) {
     if (!AcceptTextKey(ch, mode_, box_->text().size(), box_->hasSelectedText(), maxLength_))
       return true;  // dropped
