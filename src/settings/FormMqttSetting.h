@@ -49,7 +49,7 @@ class FormMqttSetting : public SettingsDialog {
   void BuildControls();
   void ApplyCaptions();
   void FillControls();
-  QLineEdit* AddTextField(const char* name, int offset, int length, int maxChars);
+  QLineEdit* AddTextField(QWidget* frame, const char* name, int offset, int length, int maxChars);
   QLineEdit* AddNumberField(const char* name, NumberRule rule, int maxChars);
   void StoreNumber(QLineEdit* box, NumberRule rule);
   void ComboReportType_Click();

@@ -22,6 +22,7 @@ class SettingsDialog : public QDialog {
  public:
   /// Runs the leave step of the box that has the focus, then closes.
   void done(int result) override;
+  ~SettingsDialog() override;
 
  protected:
   SettingsDialog(bool english, QWidget* parent);
@@ -32,7 +33,9 @@ class SettingsDialog : public QDialog {
 
   /// Makes the box report in the hint label how many bytes of its text
   /// field of `length` bytes are left, or by how much the text is too long.
-  void WatchFieldBytes(QLineEdit* box, int length);
+  /// With `printableOnly` it also warns about characters outside printable
+  /// ASCII, which end the text when it is read back.
+  void WatchFieldBytes(QLineEdit* box, int length, bool printableOnly = false);
 
   /// Makes a digits box refuse pasted text other than digits, and lifts the
   /// box's own length cap so a stored value longer than what may be typed is
@@ -57,6 +60,7 @@ class SettingsDialog : public QDialog {
     QLineEdit* box;
     std::function<void()> leave;
     int fieldLength;  // 0: no byte hint
+    bool printableOnly;
   };
   Watched* Find(QObject* box);
   void RunLeave(Watched& watched);
@@ -64,4 +68,5 @@ class SettingsDialog : public QDialog {
 
   std::vector<Watched> boxes_;
   QLabel* byteHint_;
+  bool inLeave_ = false;
 };
