@@ -1,0 +1,16 @@
+#include "SimulatedDevice.h"
+
+#include "BootLoaderModel.h"
+
+SimulatedDevice::SimulatedDevice(SimDevice& application, BootLoaderModel& bootLoader)
+    : application_(application), bootLoader_(bootLoader) {}
+
+bool SimulatedDevice::InBootLoader() const { return bootLoader_.InBootLoader(); }
+
+DeviceReply SimulatedDevice::Receive(const QByteArray& bytes, const QString& settings) {
+  if (bootLoader_.InBootLoader()) return bootLoader_.Receive(bytes, settings);
+  // The application hands over to the boot loader on the start frame.
+  DeviceReply handOver = bootLoader_.Receive(bytes, settings);
+  if (!handOver.bytes.isEmpty() || bootLoader_.InBootLoader()) return handOver;
+  return application_.Receive(bytes, settings);
+}

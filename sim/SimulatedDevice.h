@@ -1,0 +1,24 @@
+#pragma once
+
+#include "SimDevice.h"
+
+class BootLoaderModel;
+
+/// The whole simulated terminal behind one line: the configuration protocol
+/// of the application (a TerminalModel) and the boot loader. While the
+/// application runs, the boot loader only watches for its start frame
+/// 'U' 'P' 'D' 0x11; once it has answered it, every byte belongs to the boot
+/// loader until its go frame starts the application again.
+class SimulatedDevice : public SimDevice {
+ public:
+  SimulatedDevice(SimDevice& application, BootLoaderModel& bootLoader);
+
+  DeviceReply Receive(const QByteArray& bytes, const QString& settings) override;
+
+  /// Whether the boot loader has the line now.
+  bool InBootLoader() const;
+
+ private:
+  SimDevice& application_;
+  BootLoaderModel& bootLoader_;
+};
