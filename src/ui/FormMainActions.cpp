@@ -1,0 +1,169 @@
+// The main window's buttons. Transactions run on the engine without a nested
+// event loop: a button starts one and disables the transaction controls, and
+// the engine's finished handler carries on.
+#include "ui/FormMain.h"
+
+#include "image/ConfigFile.h"
+#include "link/Prompts.h"
+#include "link/SerialLink.h"
+#include "settings/FormFactory.h"
+#include "settings/FormMqttSetting.h"
+#include "settings/FormVarSetting.h"
+#include "ui/Captions.h"
+#include "ui/OptionEditors.h"
+#if __has_include("update/FormProcess.h")
+#include "update/FormProcess.h"
+#define TR5906_HAS_UPDATE 1
+#endif
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabBar>
+
+namespace {
+
+// Controls that start a transaction or touch the port or the whole image.
+const char* const kTransactionControls[] = {
+    "CommandRead",   "CommandWrite",    "CommandResetConfig", "CommandGetErrorLog",
+    "CommandUpdate", "CommandComFresh", "ComboComPort",       "CommandSetForComm",
+    "CommandSave",   "CommandLoad",     "CommandAutoBaudrate"};
+
+}  // namespace
+
+void FormMain::ConnectButtons() {
+  const auto on = [this](const char* name, void (FormMain::*handler)()) {
+    if (auto* button = findChild<QPushButton*>(QLatin1String(name))) {
+      connect(button, &QPushButton::clicked, this, handler);
+    }
+  };
+  on("CommandRead", &FormMain::CommandRead_Click);
+  on("CommandWrite", &FormMain::CommandWrite_Click);
+  on("CommandResetConfig", &FormMain::CommandResetConfig_Click);
+  on("CommandGetErrorLog", &FormMain::CommandGetErrorLog_Click);
+  on("CommandAutoBaudrate", &FormMain::CommandAutoBaudrate_Click);
+  on("CommandSetForComm", &FormMain::CommandSetForComm_Click);
+  on("CommandComFresh", &FormMain::CommandComFresh_Click);
+  on("CommandSave", &FormMain::CommandSave_Click);
+  on("CommandLoad", &FormMain::CommandLoad_Click);
+  on("CommandUpdate", &FormMain::CommandUpdate_Click);
+  on("CommandMqttSetting", &FormMain::CommandMqttSetting_Click);
+  on("CommandVarSetting", &FormMain::CommandVarSetting_Click);
+  on("CommandFactory", &FormMain::CommandFactory_Click);
+  on("CommandClear", &FormMain::ClearMessages);
+  on("CommandClr", &FormMain::ClearMessages);
+  if (auto* close = findChild<QPushButton*>(QStringLiteral("CommandClose"))) {
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+  }
+  connect(tabStrip1_, &QTabBar::currentChanged, this, &FormMain::TabStrip1_Click);
+  connect(comboComPort_, qOverload<int>(&QComboBox::activated), this,
+          &FormMain::ComboComPort_Click);
+}
+
+void FormMain::CommandRead_Click() { TransactionStarted(engine_->StartRead()); }
+
+void FormMain::CommandWrite_Click() {
+  engine_->SetServiceTransfer(service_, service_ && WriteSerialNumber());
+  TransactionStarted(engine_->StartWrite());
+}
+
+void FormMain::CommandResetConfig_Click() { TransactionStarted(engine_->StartReset()); }
+
+void FormMain::CommandGetErrorLog_Click() { TransactionStarted(engine_->StartLog()); }
+
+void FormMain::CommandAutoBaudrate_Click() {
+  // While detecting, the button stops the detection.
+  if (engine_->Running() == TransactionEngine::Kind::Detect) {
+    engine_->Cancel();
+    return;
+  }
+  const bool started = engine_->StartDetect();
+  TransactionStarted(started);
+  if (started) {
+    commandAutoBaudrate_->setEnabled(true);
+    commandAutoBaudrate_->setText(Pick(english_, "Stop detecting", "停止自动获取"));
+  }
+}
+
+void FormMain::CommandSetForComm_Click() {
+  engine_->SetLinkSettings(deviceFormatText_);
+  const auto hex = [this](int byte) { return QString::number(image_.Byte(byte), 16).toUpper(); };
+  AddMessage(QStringLiteral("软件串口格式为:") + engine_->LinkSettings() + '(' + hex(2) + ' ' +
+             hex(3) + ' ' + hex(6) + ')');
+}
+
+void FormMain::CommandComFresh_Click() { RefreshPortList(); }
+
+void FormMain::CommandSave_Click() {
+  const QString path = prompts_->ChooseFile(Prompts::FileMode::Save, QStringLiteral("保存"),
+                                            QString::fromLatin1(ConfigFile::kDefaultName), false);
+  if (path.isEmpty()) return;
+  const ConfigFile::Result result = ConfigFile::Save(path, image_);
+  if (!result) prompts_->Critical(result.Message(english_));
+}
+
+void FormMain::CommandLoad_Click() {
+  const QString path = prompts_->ChooseFile(Prompts::FileMode::Open, Pick(english_, "Open", "打开"),
+                                            QString(), false);
+  if (path.isEmpty()) return;
+  if (!prompts_->AskOkCancel(
+          Pick(english_, "Do you want to cover current data?", "覆盖当前数据？"))) {
+    return;
+  }
+  const ConfigFile::Result result = ConfigFile::Open(path, image_);
+  if (!result) {
+    prompts_->Critical(result.Message(english_));
+    return;
+  }
+  ShowImage();
+}
+
+void FormMain::CommandUpdate_Click() {
+  if (engine_->Busy()) return;
+  // The update opens the same port number on its own link.
+  if (link_.IsOpen()) link_.Close();
+  SetTransactionControlsEnabled(false);
+#ifdef TR5906_HAS_UPDATE
+  RunFirmwareUpdate(this, *prompts_, updateLink_, clock_, *sink_, portNumber_,
+                    engine_->LinkSettings(), english_);
+#endif
+  SetTransactionControlsEnabled(true);
+}
+
+void FormMain::CommandMqttSetting_Click() {
+  FormMqttSetting dialog(image_, english_, this);
+  dialog.exec();
+}
+
+void FormMain::CommandVarSetting_Click() {
+  FormVarSetting dialog(image_, english_, this);
+  dialog.exec();
+}
+
+void FormMain::CommandFactory_Click() {
+  FormFactory dialog(image_, english_, this);
+  dialog.exec();
+}
+
+void FormMain::ClearMessages() { listMsg_->clear(); }
+
+void FormMain::TransactionStarted(bool started) {
+  if (started) SetTransactionControlsEnabled(false);
+}
+
+void FormMain::TransactionFinished(TransactionEngine::Kind kind, bool succeeded) {
+  SetTransactionControlsEnabled(true);
+  commandAutoBaudrate_->setText(Pick(english_, "Auto Baudrate", "自动获取波特率"));
+  if (kind == TransactionEngine::Kind::Read && succeeded) {
+    ShowImage();
+    ShowIdentity();
+  }
+}
+
+void FormMain::SetTransactionControlsEnabled(bool enabled) {
+  for (const char* name : kTransactionControls) {
+    if (auto* control = findChild<QWidget*>(QLatin1String(name))) control->setEnabled(enabled);
+  }
+}
+
+bool FormMain::WriteSerialNumber() const { return editors_ && editors_->WriteSerialNumber(); }

@@ -1,0 +1,70 @@
+#include "ui/WidgetPrompts.h"
+
+#include "ui/Captions.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+void WidgetPrompts::Critical(const QString& text) {
+  QMessageBox::critical(parent_, kApplicationTitle, text, QMessageBox::Ok);
+}
+
+void WidgetPrompts::Information(const QString& text) {
+  QMessageBox box(QMessageBox::Warning, kApplicationTitle, text, QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+bool WidgetPrompts::AskRetry(const QString& text) {
+  return QMessageBox::critical(parent_, kApplicationTitle, text,
+                               QMessageBox::Retry | QMessageBox::Cancel,
+                               QMessageBox::Retry) == QMessageBox::Retry;
+}
+
+bool WidgetPrompts::AskOkCancel(const QString& text) {
+  QMessageBox box(QMessageBox::Warning, kApplicationTitle, text,
+                  QMessageBox::Ok | QMessageBox::Cancel, parent_);
+  box.setDefaultButton(QMessageBox::Ok);
+  return box.exec() == QMessageBox::Ok;
+}
+
+QStringList WidgetPrompts::Filters(bool hex) {
+  return {hex ? QStringLiteral("烧录文件(*.hex)") : QStringLiteral("烧录文件(*.quelt)"),
+          QStringLiteral("所有文件(*.*)")};
+}
+
+QString WidgetPrompts::WithDefaultSuffix(const QString& path, const QString& suffix) {
+  if (path.isEmpty() || !QFileInfo(path).suffix().isEmpty()) return path;
+  return path + '.' + suffix;
+}
+
+QString WidgetPrompts::ChooseFile(FileMode mode, const QString& title, const QString& defaultName,
+                                  bool hex) {
+  const QString suffix = hex ? QStringLiteral("hex") : QStringLiteral("quelt");
+  QFileDialog dialog(parent_, title, QString(), QString());
+  dialog.setNameFilters(Filters(hex));
+  if (mode == FileMode::Open) {
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+  } else {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(suffix);  // the dialog appends it and then asks about overwriting
+  }
+  if (!defaultName.isEmpty()) dialog.selectFile(defaultName);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty()) return {};
+  if (mode == FileMode::Open) return files.first();
+
+  // A platform dialog that ignored the default suffix: append it here, and
+  // ask before an existing file of that name is replaced.
+  const QString chosen = files.first();
+  const QString path = WithDefaultSuffix(chosen, suffix);
+  if (path != chosen && QFileInfo::exists(path)) {
+    const QString question =
+        QFileDialog::tr("%1 already exists.\nDo you want to replace it?").arg(path);
+    if (!AskOkCancel(question)) return {};
+  }
+  return path;
+}
