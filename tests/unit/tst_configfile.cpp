@@ -1,0 +1,226 @@
+// Configuration files: the round trip, the refusals, and a save that fails
+// half-way leaving the earlier file intact.
+#include <QtTest>
+
+#include "image/ConfigFile.h"
+#include "image/Defaults.h"
+#include "image/ParameterImage.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+#include <csignal>
+
+namespace {
+
+QByteArray Pattern(int size) {
+  QByteArray bytes(size, '\0');
+  for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + 3) & 0xFF);
+  return bytes;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  QCOMPARE(f.write(bytes), qint64(bytes.size()));
+}
+
+QByteArray ReadFile(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray ImageBytes(const ParameterImage& image) {
+  return QByteArray(reinterpret_cast<const char*>(image.Data()), ParameterImage::kSize);
+}
+
+/// Lowers the file size limit of this process while it lives; a write past it
+/// fails with EFBIG instead of raising SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &previous_);
+    rlimit lowered = previous_;
+    lowered.rlim_cur = bytes;
+    ok_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &previous_);
+    std::signal(SIGXFSZ, previousHandler_);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  rlimit previous_{};
+  void (*previousHandler_)(int) = nullptr;
+  bool ok_ = false;
+};
+
+}  // namespace
+
+class TestConfigFile : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void init() {
+    QVERIFY(dir_.isValid());
+    path_ = dir_.filePath(QStringLiteral("unit.quelt"));
+    QFile::remove(path_);
+  }
+
+  void saveWritesDefaultsZerosAndMarker() {
+    ParameterImage image;
+    LoadDefaults(image);
+    const ConfigFile::Result r = ConfigFile::Save(path_, image);
+    QVERIFY2(r.ok, qPrintable(r.english));
+    QVERIFY(image.HasValidMarker());  // the image itself carries the marker now
+
+    const QByteArray file = ReadFile(path_);
+    QCOMPARE(file.size(), 10240);
+    ParameterImage expected;
+    LoadDefaults(expected);
+    QCOMPARE(file.left(138), ImageBytes(expected).left(138));
+    QCOMPARE(uint8_t(file[6142]), uint8_t{0x55});
+    QCOMPARE(uint8_t(file[6143]), uint8_t{0xAA});
+    QCOMPARE(file.count('\0'),
+             10240 - 138 - 2 + QByteArray(ImageBytes(expected).left(138)).count('\0'));
+  }
+
+  void saveThenOpenRestoresTheImage() {
+    ParameterImage image;
+    LoadDefaults(image);
+    image.WriteImageText(20, 50, QStringLiteral("一号泵站"));
+    image.SetWord(0, 42);
+    QVERIFY(ConfigFile::Save(path_, image).ok);
+
+    ParameterImage edited = image;
+    edited.SetWord(0, 7);
+    edited.WriteImageText(20, 50, QStringLiteral("other"));
+    const ConfigFile::Result r = ConfigFile::Open(path_, edited);
+    QVERIFY2(r.ok, qPrintable(r.english));
+    QVERIFY(edited == image);
+    QCOMPARE(edited.GetUWord(0), uint16_t{42});
+    QCOMPARE(edited.ReadImageText(20, 50), QStringLiteral("一号泵站"));
+  }
+
+  void openTakesAnyContentAndReadsLongFilesUpToTheImage() {
+    // No marker, no checks: the bytes become the image.
+    WriteFile(path_, Pattern(12000));
+    ParameterImage image;
+    QVERIFY(ConfigFile::Open(path_, image).ok);
+    QCOMPARE(ImageBytes(image), Pattern(12000).left(10240));
+
+    // Saving over a longer file leaves a file of exactly the image.
+    QVERIFY(ConfigFile::Save(path_, image).ok);
+    QCOMPARE(QFileInfo(path_).size(), qint64(10240));
+  }
+
+  void refusalsLeaveTheImageUnchanged_data() {
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("englishPart");
+    QTest::newRow("empty") << 0 << "holds 0 bytes";
+    QTest::newRow("one byte short") << 10239 << "holds 10239 bytes";
+    QTest::newRow("half") << 5000 << "holds 5000 bytes";
+  }
+  void refusalsLeaveTheImageUnchanged() {
+    QFETCH(int, size);
+    QFETCH(QString, englishPart);
+    WriteFile(path_, Pattern(size));
+    ParameterImage image;
+    LoadDefaults(image);
+    const ParameterImage before = image;
+    const ConfigFile::Result r = ConfigFile::Open(path_, image);
+    QVERIFY(!r.ok);
+    QVERIFY(!r);
+    QVERIFY(image == before);
+    QVERIFY2(r.english.contains(englishPart), qPrintable(r.english));
+    QVERIFY(r.english.contains(QStringLiteral("unit.quelt")));
+    QVERIFY(r.chinese.contains(QString::number(size)));
+    QVERIFY(r.chinese.contains(QStringLiteral("不是配置文件")));
+    QCOMPARE(r.Message(true), r.english);
+    QCOMPARE(r.Message(false), r.chinese);
+  }
+
+  void unopenableFilesAreReported() {
+    ParameterImage image;
+    LoadDefaults(image);
+    const ParameterImage before = image;
+
+    ConfigFile::Result r = ConfigFile::Open(dir_.filePath(QStringLiteral("missing.quelt")), image);
+    QVERIFY(!r.ok);
+    QVERIFY(!r.reason.isEmpty());
+    QVERIFY(r.english.startsWith(QStringLiteral("Cannot open the configuration file")));
+    QVERIFY(r.chinese.startsWith(QStringLiteral("无法打开配置文件")));
+
+    r = ConfigFile::Open(dir_.path(), image);
+    QVERIFY(!r.ok);
+    QVERIFY(r.english.contains(QStringLiteral("directory")));
+    QVERIFY(image == before);
+
+    if (geteuid() != 0) {
+      WriteFile(path_, Pattern(10240));
+      QFile::setPermissions(path_, QFileDevice::WriteOwner);
+      r = ConfigFile::Open(path_, image);
+      QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+      QVERIFY(!r.ok);
+      QVERIFY(image == before);
+    }
+  }
+
+  void savesThatCannotHappenAreReported() {
+    ParameterImage image;
+    LoadDefaults(image);
+
+    const QString folder = dir_.filePath(QStringLiteral("sub"));
+    QVERIFY(QDir().mkpath(folder));
+    ConfigFile::Result r = ConfigFile::Save(folder, image);
+    QVERIFY(!r.ok);
+    QVERIFY(QFileInfo(folder).isDir());
+    QVERIFY(r.chinese.startsWith(QStringLiteral("无法保存配置文件")));
+
+    r = ConfigFile::Save(dir_.filePath(QStringLiteral("no/such/folder/a.quelt")), image);
+    QVERIFY(!r.ok);
+    QVERIFY(!r.reason.isEmpty());
+
+    if (geteuid() != 0) {  // permissions do not hold the superuser back
+      const QString file = folder + QStringLiteral("/kept.quelt");
+      WriteFile(file, Pattern(300));
+      QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+      r = ConfigFile::Save(file, image);
+      QFile::setPermissions(
+          folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+      QVERIFY(!r.ok);
+      QCOMPARE(ReadFile(file), Pattern(300));
+    }
+  }
+
+  void failedWriteKeepsTheEarlierFile() {
+    const QByteArray earlier = Pattern(10240);
+    WriteFile(path_, earlier);
+    ParameterImage image;
+    LoadDefaults(image);
+
+    ConfigFile::Result r;
+    {
+      FileSizeLimit limit(4096);
+      QVERIFY(limit.ok());
+      r = ConfigFile::Save(path_, image);
+    }
+    QVERIFY(!r.ok);
+    QVERIFY2(!r.reason.isEmpty(), qPrintable(r.english));
+    QCOMPARE(ReadFile(path_), earlier);
+    // No half-written temporary is left beside it.
+    QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList{QStringLiteral("unit.quelt")});
+
+    // With room again the same save goes through.
+    QVERIFY(ConfigFile::Save(path_, image).ok);
+    QCOMPARE(ReadFile(path_), ImageBytes(image));
+  }
+
+ private:
+  QTemporaryDir dir_;
+  QString path_;
+};
+
+QTEST_GUILESS_MAIN(TestConfigFile)
+#include "tst_configfile.moc"
