@@ -98,8 +98,14 @@ void FormMqttSetting::BuildControls() {
   addRow(advance, "LabelQosLevel", comboQosLevel_);
 
   // Fields of the same kind share a width.
-  for (const TextField& field : textFields_)
-    field.box->setMinimumWidth(field.length >= 32 ? 220 : 140);
+  for (const TextField& field : textFields_) {
+    if (field.length >= 32)
+      field.box->setMinimumWidth(220);
+    else if (field.length >= 16)
+      field.box->setMinimumWidth(140);
+    else
+      field.box->setMaximumWidth(80);  // the port
+  }
   for (auto& [box, rule] : numberFields_) box->setMaximumWidth(80);
   for (QComboBox* combo : {comboReportType_, comboVersion_, comboQosLevel_})
     combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "image/ParameterImage.h"
 #include "ui/FilterTextKey.h"
 
@@ -109,6 +111,17 @@ void FormVarSetting::ApplyCaptions() {
   findChild<QLabel*>("Label1")->setText(pick("Select the item if you need report it",
                                              "如需MQTT周期上报，则需要在对应条目前打勾选中"));
   for (int entry = 0; entry < kEntries; ++entry) checks_[entry]->setText(FunctionName(entry));
+
+  // The name boxes of all four frames line up: the first column is as wide as
+  // its widest caption or check box in any frame.
+  int width = 0;
+  for (int g = 0; g < 4; ++g)
+    width = std::max(width, findChild<QLabel*>(Indexed("LabelFunction", g))->sizeHint().width());
+  for (const QCheckBox* check : checks_) width = std::max(width, check->sizeHint().width());
+  for (int g = 0; g < 4; ++g) {
+    auto* frame = findChild<QGroupBox*>(Indexed("FrameItemConfig", g));
+    static_cast<QGridLayout*>(frame->layout())->setColumnMinimumWidth(0, width);
+  }
 }
 
 void FormVarSetting::FillControls() {
