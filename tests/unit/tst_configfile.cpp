@@ -75,15 +75,12 @@ class TestConfigFile : public QObject {
     QVERIFY2(r.ok, qPrintable(r.english));
     QVERIFY(image.HasValidMarker());  // the image itself carries the marker now
 
-    const QByteArray file = ReadFile(path_);
-    QCOMPARE(file.size(), 10240);
     ParameterImage expected;
     LoadDefaults(expected);
-    QCOMPARE(file.left(138), ImageBytes(expected).left(138));
-    QCOMPARE(uint8_t(file[6142]), uint8_t{0x55});
-    QCOMPARE(uint8_t(file[6143]), uint8_t{0xAA});
-    QCOMPARE(file.count('\0'),
-             10240 - 138 - 2 + QByteArray(ImageBytes(expected).left(138)).count('\0'));
+    QByteArray bytes = ImageBytes(expected);
+    bytes[6142] = char(0x55);
+    bytes[6143] = char(0xAA);
+    QCOMPARE(ReadFile(path_), bytes);
   }
 
   void saveThenOpenRestoresTheImage() {
