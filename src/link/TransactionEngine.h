@@ -39,6 +39,12 @@ class TransactionEngine {
   QString LinkSettings() const;
   /// Position of the link format in the format table, -1 for none.
   int FormatIndex() const;
+  /// "Same as device": the link format becomes `deviceFormat` and the line
+  /// "软件串口格式为:" + format + "(h2 h3 h6)" is written.
+  void SameAsDevice(const QString& deviceFormat);
+  /// The line of "Same as device": "软件串口格式为:9600,N,8,1(A 0 1)" with
+  /// image bytes 2, 3 and 6 in upper-case hexadecimal without leading zeros.
+  static QString LinkFormatLine(const QString& settings, const ParameterImage& image);
 
   void SetAdjustMode(bool on);
   bool AdjustMode() const;

@@ -1,0 +1,103 @@
+#pragma once
+// Inner state of TransactionEngine, shared by its implementation files
+// (TransactionEngine.cpp, TransactionEngineSteps.cpp). Not for callers.
+
+#include "link/Clock.h"
+#include "link/Frame.h"
+#include "link/TransactionEngine.h"
+
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class MessageSink;
+class ParameterImage;
+class Prompts;
+class SerialLink;
+
+struct TransactionEngine::State {
+  /// How SendFrame sends: the first three open a transaction, End closes it,
+  /// the others continue it.
+  enum class Mode { OpenRead, OpenWrite, OpenDetect, End, ReadEeprom, WriteEeprom, Retry };
+
+  /// One block of a read or write transfer.
+  struct Step {
+    int address = 0;
+    int count = 0;
+    bool adjust = false;  ///< the adjust byte
+  };
+
+  State(SerialLink& link, Clock& clock, Prompts& prompts, MessageSink& sink, ParameterImage& image);
+
+  // Collaborators.
+  SerialLink& link;
+  Clock& clock;
+  Prompts& prompts;
+  MessageSink& sink;
+  ParameterImage& image;
+  std::unique_ptr<Timer> timer1;  ///< answer time-out and the end-of-transaction tick
+  std::unique_ptr<Timer> pause;   ///< the pause after a wrong probe answer
+  std::function<void(Kind, bool)> finished;
+
+  // Settings that outlive a transaction.
+  int portNumber = 1;
+  QString linkSettings = QStringLiteral("9600,N,8,1");
+  int formatIndex = 0;
+  bool adjustMode = false;
+  bool english = false;
+  bool service = false;
+  bool serviceSerialNumber = false;
+
+  // Request state.
+  Frame::Request request;
+  int lastKind = Frame::kNoAnswer;
+  int address = 0;  ///< address of the current block
+
+  // Transaction state.
+  Kind running = Kind::None;
+  bool done = false;
+  bool succeeded = false;
+  bool awaitingAnswer = false;
+  bool timeoutBusy = false;
+  bool asking = false;  ///< the Retry/Cancel question is open
+  int retryCount = 0;
+  bool adjustPending = false;
+  std::vector<Step> plan;
+  std::size_t step = 0;
+
+  // Core log.
+  int logEnd = 0;
+  int logLastOffset = 0;
+  int logLastLength = 0;
+
+  bool Reading() const { return running == Kind::Read || running == Kind::Log; }
+
+  // TransactionEngine.cpp
+  bool Start(Kind kind);
+  bool Prepare(Kind kind);
+  void SendFrame(Mode mode);
+  void OnAnswer();
+  void OnTimeout();
+  void OnLost(const QString& reason);
+  void PortError(const QString& reason);
+  void EndFailed(std::chrono::milliseconds tick);
+  void EndNormally();
+  void Finish();
+  void Line(const QString& text);
+  QString TryLine() const;
+
+  // TransactionEngineSteps.cpp
+  void BuildPlan();
+  void OnHandshakeAnswer(const QByteArray& answer);
+  bool ChangeToTransferFormat();
+  void SendStep();
+  void OnDataAnswer(const QByteArray& answer);
+  void WriteStep();
+  void ReadStep(const QByteArray& answer);
+  void LogStep(const QByteArray& answer);
+  void OnProbeAnswer(const QByteArray& answer);
+  QString Progress(int acked) const;
+};
