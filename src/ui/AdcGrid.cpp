@@ -1,0 +1,295 @@
+#include "ui/AdcGrid.h"
+
+#include <algorithm>
+
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+
+#include "image/ParameterImage.h"
+#include "ui/EditorRules.h"
+
+namespace {
+
+// Option words of channel r (1 to 8) are the column's base word + r.
+constexpr int kOffsetBase = 21;      // words 22..29, column 2
+constexpr int kFullScaleBase = 30;   // words 31..38, column 1
+constexpr int kMultiplierBase = 39;  // words 40..47, column 3
+constexpr int kKindBase = 48;        // words 49..56, column 4
+constexpr int kAdcTypeWord = 21;
+
+constexpr int kFullScaleColumn = 1;
+constexpr int kOffsetColumn = 2;
+constexpr int kMultiplierColumn = 3;
+constexpr int kKindColumn = 4;
+
+constexpr int kUserDefined = 2;
+
+// The layout in twips, at 15 twips to the pixel.
+constexpr int kTwipsPerPixel = 15;
+constexpr int kChannelColumnWidth = 500 / kTwipsPerPixel;
+constexpr int kValueColumnWidth = 1350 / kTwipsPerPixel;
+constexpr int kHeadingRowHeight = 500 / kTwipsPerPixel;
+
+}  // namespace
+
+AdcGrid::AdcGrid(ParameterImage& image, const bool& fillingControls, QWidget* parent)
+    : QTableWidget(kRows, kColumns, parent), image_(image), filling_(fillingControls) {
+  setObjectName(QStringLiteral("MSHFlexGridAdcParam"));
+  horizontalHeader()->hide();
+  verticalHeader()->hide();
+  verticalHeader()->setMinimumSectionSize(1);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setWordWrap(true);
+
+  const QBrush headingBrush = palette().brush(QPalette::Button);
+  const int rowHeight = fontMetrics().height() + 6;
+  for (int row = 0; row < kRows; ++row) {
+    setRowHeight(row, row == 0 ? std::max(kHeadingRowHeight, rowHeight) : rowHeight);
+    for (int column = 0; column < kColumns; ++column) {
+      auto* item = new QTableWidgetItem;
+      if (row == 0 || column == 0) {
+        item->setFlags(Qt::ItemIsEnabled);
+        item->setBackground(headingBrush);
+        item->setTextAlignment(Qt::AlignCenter);
+      } else {
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+      }
+      setItem(row, column, item);
+    }
+  }
+  setColumnWidth(0, kChannelColumnWidth);
+  for (int column = 1; column < kColumns; ++column) setColumnWidth(column, kValueColumnWidth);
+  for (int channel = 1; channel <= kChannels; ++channel)
+    SetCell(channel, 0, QString::number(channel));
+
+  text1_ = new QLineEdit(viewport());
+  text1_->setObjectName(QStringLiteral("Text1"));
+  text1_->setFrame(false);
+  text1_->hide();
+  text1_->installEventFilter(this);
+
+  kindCombo_ = new QComboBox(viewport());
+  kindCombo_->setObjectName(QStringLiteral("ComboSingleAdcType"));
+  kindCombo_->hide();
+  kindCombo_->installEventFilter(this);
+
+  connect(this, &QTableWidget::cellClicked, this, &AdcGrid::OpenEditor);
+  connect(kindCombo_, qOverload<int>(&QComboBox::activated), this, &AdcGrid::KindChosen);
+  ApplyCaptions(false);
+}
+
+QSize AdcGrid::sizeHint() const {
+  int width = 2 * frameWidth();
+  for (int column = 0; column < kColumns; ++column) width += columnWidth(column);
+  int height = 2 * frameWidth();
+  for (int row = 0; row < kRows; ++row) height += rowHeight(row);
+  return {width, height};
+}
+
+void AdcGrid::ApplyCaptions(bool english) {
+  static const char* const kEnglish[kColumns] = {"Channel", "Full Voltage", "Offset Voltage", "Mul",
+                                                 "Type"};
+  static const char* const kChinese[kColumns] = {"信道", "满偏电流/电压", "修正电流/电压", "倍率",
+                                                 "类型"};
+  for (int column = 0; column < kColumns; ++column)
+    SetCell(0, column, QString::fromUtf8(english ? kEnglish[column] : kChinese[column]));
+  kindCombo_->clear();
+  kindCombo_->addItem(english ? QStringLiteral("Voltage") : QStringLiteral("电压"));
+  kindCombo_->addItem(english ? QStringLiteral("Current") : QStringLiteral("电流"));
+}
+
+void AdcGrid::ShowImage() {
+  DropEditors();
+  const uint16_t type = image_.GetUWord(kAdcTypeWord);
+  adcTypeIndex_ = type > kUserDefined ? kUserDefined : type;
+  for (int channel = 1; channel <= kChannels; ++channel) {
+    SetCell(channel, kOffsetColumn,
+            EditorRules::OffsetText(image_.GetUWord(kOffsetBase + channel)));
+    SetCell(channel, kFullScaleColumn, QString::number(image_.GetUWord(kFullScaleBase + channel)));
+    SetCell(channel, kMultiplierColumn,
+            EditorRules::ScaledText(image_.GetUWord(kMultiplierBase + channel), 2));
+    int kind = adcTypeIndex_;
+    if (adcTypeIndex_ == kUserDefined) kind = image_.GetUWord(kKindBase + channel) == 0 ? 0 : 1;
+    kindCombo_->setCurrentIndex(kind);
+    SetCell(channel, kKindColumn, kindCombo_->currentText());
+  }
+}
+
+void AdcGrid::AdcTypeChanged(int index) {
+  if (filling_ || index < 0 || index > kUserDefined) return;
+  adcTypeIndex_ = index;
+  if (index == image_.GetUWord(kAdcTypeWord)) return;
+  image_.SetWord(kAdcTypeWord, static_cast<uint16_t>(index));
+  for (int channel = 1; channel <= kChannels; ++channel) {
+    if (index == kUserDefined) {
+      if (CellText(channel, kFullScaleColumn).isEmpty()) SetCell(channel, kKindColumn, QString());
+      continue;
+    }
+    const uint16_t fullScale = index == 0 ? 10 : 20;
+    SetCell(channel, kKindColumn, kindCombo_->itemText(index));
+    SetCell(channel, kFullScaleColumn, QString::number(fullScale));
+    image_.SetWord(kFullScaleBase + channel, fullScale);
+  }
+}
+
+void AdcGrid::OpenEditor(int row, int column) {
+  gridRow_ = row;
+  gridColumn_ = column;
+  if (row < 1 || row > kChannels) return;  // the heading row opens nothing
+  const QRect cell = visualRect(model()->index(row, column));
+  if (column >= kFullScaleColumn && column <= kMultiplierColumn) {
+    // Typed keys are filtered in eventFilter(); the validator holds pasted
+    // text to the same characters.
+    static const QRegularExpression kDigits(QStringLiteral("[0-9]*"));
+    static const QRegularExpression kSigned(QStringLiteral("[0-9.\\-]*"));
+    delete text1_->validator();
+    text1_->setValidator(
+        new QRegularExpressionValidator(column == kFullScaleColumn ? kDigits : kSigned, text1_));
+    text1_->setGeometry(cell);
+    text1_->setText(CellText(row, column));
+    text1_->show();
+    text1_->raise();
+    textOpen_ = true;
+    text1_->setFocus(Qt::MouseFocusReason);
+    text1_->setSelection(0, static_cast<int>(text1_->text().size()));
+  } else if (column == kKindColumn && adcTypeIndex_ == kUserDefined) {
+    const int match = kindCombo_->findText(CellText(row, column), Qt::MatchExactly);
+    kindCombo_->setCurrentIndex(match >= 0 ? match : 0);  // not a choice: stores nothing
+    kindCombo_->setGeometry(cell.left(), cell.top(), cell.width(),
+                            std::max(cell.height(), kindCombo_->sizeHint().height()));
+    kindCombo_->show();
+    kindCombo_->raise();
+    kindOpen_ = true;
+    kindCombo_->setFocus(Qt::MouseFocusReason);
+  }
+}
+
+bool AdcGrid::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != text1_ && watched != kindCombo_) return QTableWidget::eventFilter(watched, event);
+  if (event->type() == QEvent::FocusOut) {
+    // A popup (the list of the kind editor, a context menu) is not a leave.
+    if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+      if (watched == text1_)
+        CloseTextEditor();
+      else
+        CloseKindEditor();
+    }
+    return false;
+  }
+  if (event->type() != QEvent::KeyPress) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+    enterPressed_ = true;
+    if (watched == text1_)
+      CloseTextEditor();
+    else
+      CloseKindEditor();
+    return true;
+  }
+  if (watched != text1_) return false;
+  if (key->key() == Qt::Key_Backspace) return false;
+  if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;  // shortcuts
+  if (key->text().isEmpty()) return false;  // cursor keys, Delete
+  return !TextKeyAccepted(key->text());
+}
+
+bool AdcGrid::TextKeyAccepted(const QString& typed) const {
+  // A sign or point is refused when the text that stays after the key (the
+  // selection is replaced) already holds one.
+  QString kept = text1_->text();
+  if (text1_->hasSelectedText())
+    kept.remove(text1_->selectionStart(), text1_->selectedText().size());
+  const bool signedColumn = gridColumn_ == kOffsetColumn || gridColumn_ == kMultiplierColumn;
+  for (const QChar ch : typed) {
+    if (ch >= QChar('0') && ch <= QChar('9')) {
+      kept.append(ch);
+      continue;
+    }
+    if (!signedColumn || (ch != QChar('-') && ch != QChar('.')) || kept.contains(ch)) return false;
+    kept.append(ch);
+  }
+  return true;
+}
+
+void AdcGrid::CloseTextEditor() {
+  if (!textOpen_) return;
+  textOpen_ = false;
+  const bool enter = enterPressed_;
+  enterPressed_ = false;
+  if (!filling_ && gridRow_ >= 1 && gridRow_ <= kChannels) {
+    EditorRules::Replaced result{};
+    int word = 0;
+    switch (gridColumn_) {
+      case kFullScaleColumn:
+        result = EditorRules::CloseFullScale(text1_->text());
+        word = kFullScaleBase + gridRow_;
+        break;
+      case kOffsetColumn:
+        result = EditorRules::CloseOffset(text1_->text());
+        word = kOffsetBase + gridRow_;
+        break;
+      default:
+        result = EditorRules::CloseMultiplier(text1_->text());
+        word = kMultiplierBase + gridRow_;
+        break;
+    }
+    image_.SetWord(word, result.value);
+    text1_->setText(result.text);
+    SetCell(gridRow_, gridColumn_, result.text);
+    if (enter) {
+      if (gridRow_ < kChannels && gridColumn_ == kMultiplierColumn)
+        MoveAfterEnter(gridRow_ + 1, kFullScaleColumn);
+      else
+        MoveAfterEnter(gridRow_, gridColumn_ + 1);
+    }
+  }
+  text1_->hide();
+}
+
+void AdcGrid::CloseKindEditor() {
+  if (!kindOpen_) return;
+  kindOpen_ = false;
+  const bool enter = enterPressed_;
+  enterPressed_ = false;
+  const int index = kindCombo_->currentIndex();
+  if (!filling_ && gridRow_ >= 1 && gridRow_ <= kChannels && gridColumn_ == kKindColumn &&
+      index >= 0) {
+    image_.SetWord(kKindBase + gridRow_, static_cast<uint16_t>(index));
+    SetCell(gridRow_, gridColumn_, kindCombo_->itemText(index));
+    if (enter && gridRow_ < kChannels) MoveAfterEnter(gridRow_ + 1, kFullScaleColumn);
+  }
+  kindCombo_->hide();
+}
+
+void AdcGrid::KindChosen(int index) {
+  // Choosing a kind sets the channel's usual full scale; the kind itself is
+  // stored when the editor closes.
+  if (!kindOpen_ || filling_ || index < 0 || gridRow_ < 1 || gridRow_ > kChannels) return;
+  const uint16_t fullScale = index == 0 ? 10 : 20;
+  SetCell(gridRow_, kFullScaleColumn, QString::number(fullScale));
+  image_.SetWord(kFullScaleBase + gridRow_, fullScale);
+}
+
+void AdcGrid::MoveAfterEnter(int nextRow, int nextColumn) {
+  setCurrentCell(nextRow, nextColumn);
+  setFocus(Qt::OtherFocusReason);
+}
+
+void AdcGrid::DropEditors() {
+  textOpen_ = false;
+  kindOpen_ = false;
+  enterPressed_ = false;
+  text1_->hide();
+  kindCombo_->hide();
+}
+
+void AdcGrid::SetCell(int row, int column, const QString& text) {
+  item(row, column)->setText(text);
+}
+
+QString AdcGrid::CellText(int row, int column) const { return item(row, column)->text(); }

@@ -1,0 +1,224 @@
+#include <QtTest>
+
+#include <cmath>
+
+#include "ui/EditorRules.h"
+
+using namespace EditorRules;
+
+class TestEditorRules : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void leadingNumber();
+  void scaledRoundHalvesToEven();
+  void scaledText();
+  void numberBoxes_data();
+  void numberBoxes();
+  void gridCells_data();
+  void gridCells();
+  void bitsAndLists();
+};
+
+void TestEditorRules::leadingNumber() {
+  QCOMPARE(LeadingNumber("12abc"), 12.0);
+  QCOMPARE(LeadingNumber("1-2"), 1.0);
+  QCOMPARE(LeadingNumber("-"), 0.0);
+  QCOMPARE(LeadingNumber("."), 0.0);
+  QCOMPARE(LeadingNumber(""), 0.0);
+  QCOMPARE(LeadingNumber("-.5"), -0.5);
+  QCOMPARE(LeadingNumber("5."), 5.0);
+  QCOMPARE(LeadingNumber("1.2.3"), 1.2);
+  // Too large for any conversion: above every limit, with its sign.
+  QVERIFY(std::isinf(LeadingNumber(QString(400, '9'))));
+  QVERIFY(LeadingNumber(QString(400, '9')) > 0);
+  QVERIFY(LeadingNumber("-" + QString(400, '9')) < 0);
+}
+
+void TestEditorRules::scaledRoundHalvesToEven() {
+  QCOMPARE(ScaledRound("-1.2345", 3), int64_t(-1234));  // exact half, 4 is even
+  QCOMPARE(ScaledRound("1.2355", 3), int64_t(1236));    // exact half, 6 is even
+  QCOMPARE(ScaledRound("1.23451", 3), int64_t(1235));   // above half
+  QCOMPARE(ScaledRound("0.0025", 3), int64_t(2));       // binary 0.0025 is above half
+  QCOMPARE(ScaledRound("0.0035", 3), int64_t(4));
+  QCOMPARE(ScaledRound("2.5", 0), int64_t(2));
+  QCOMPARE(ScaledRound("3.5", 0), int64_t(4));
+  QCOMPARE(ScaledRound("2.5", 2), int64_t(250));
+  QCOMPARE(ScaledRound("0007", 0), int64_t(7));
+  QCOMPARE(ScaledRound("-", 3), int64_t(0));
+}
+
+void TestEditorRules::scaledText() {
+  QCOMPARE(ScaledText(1500, 3), QString("1.5"));
+  QCOMPARE(ScaledText(100, 2), QString("1"));
+  QCOMPARE(ScaledText(-250, 3), QString("-0.25"));
+  QCOMPARE(ScaledText(0, 3), QString("0"));
+  QCOMPARE(ScaledText(30000, 3), QString("30"));
+  QCOMPARE(ScaledText(1, 3), QString("0.001"));
+  QCOMPARE(OffsetText(1500), QString("1.5"));
+  QCOMPARE(OffsetText(32768 + 1500), QString("-1.5"));
+  QCOMPARE(OffsetText(0), QString("0"));
+}
+
+void TestEditorRules::numberBoxes_data() {
+  QTest::addColumn<int>("box");
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QString>("shown");
+  QTest::addColumn<int>("value");
+  const QString huge(40, '9');
+  QTest::newRow("address empty") << 0 << ""
+                                 << "1" << 1;
+  QTest::newRow("address 0") << 0 << "0"
+                             << "1" << 1;
+  QTest::newRow("address 00") << 0 << "00"
+                              << "1" << 1;
+  QTest::newRow("address 300") << 0 << "300"
+                               << "255" << 255;
+  QTest::newRow("address 255") << 0 << "255"
+                               << "255" << 255;
+  QTest::newRow("address huge") << 0 << huge << "255" << 255;
+  QTest::newRow("address 007") << 0 << "007"
+                               << "007" << 7;
+  QTest::newRow("timeout empty") << 1 << ""
+                                 << "10" << 10;
+  QTest::newRow("timeout 0") << 1 << "0"
+                             << "1" << 1;
+  QTest::newRow("timeout 256") << 1 << "256"
+                               << "255" << 255;
+  QTest::newRow("frame empty") << 2 << ""
+                               << "200" << 200;
+  QTest::newRow("frame 0") << 2 << "0"
+                           << "1" << 1;
+  QTest::newRow("frame 1000") << 2 << "1000"
+                              << "255" << 255;
+  QTest::newRow("cycle 9000") << 3 << "9000"
+                              << "8640" << 8640;
+  QTest::newRow("cycle empty") << 3 << ""
+                               << "6" << 6;
+  QTest::newRow("cycle 0") << 3 << "0"
+                           << "0" << 0;
+  QTest::newRow("cycle huge") << 3 << huge << "8640" << 8640;
+  QTest::newRow("save empty") << 4 << ""
+                              << "10" << 10;
+  QTest::newRow("save 65535") << 4 << "65535"
+                              << "65535" << 65535;
+  QTest::newRow("save 70000") << 4 << "70000"
+                              << "65535" << 65535;
+  QTest::newRow("save huge") << 4 << huge << "65535" << 65535;
+  QTest::newRow("filter 5000") << 5 << "5000"
+                               << "5" << 5;
+  QTest::newRow("filter 4095") << 5 << "4095"
+                               << "4095" << 4095;
+  QTest::newRow("filter empty") << 5 << ""
+                                << "5" << 5;
+  QTest::newRow("filter 0") << 5 << "0"
+                            << "0" << 0;
+  QTest::newRow("adjust empty") << 6 << ""
+                                << "0" << 0;
+  QTest::newRow("adjust 256") << 6 << "256"
+                              << "255" << 255;
+  QTest::newRow("adjust 128") << 6 << "128"
+                              << "128" << 128;
+}
+
+void TestEditorRules::numberBoxes() {
+  QFETCH(int, box);
+  QFETCH(QString, typed);
+  QFETCH(QString, shown);
+  QFETCH(int, value);
+  const NumberRule* rules[] = {&kDeviceAddr, &kUartLostTime, &kUartPackageSize, &kCycle,
+                               &kSavePeriod, &kDinFilter,    &kAdjustVol};
+  const Replaced result = ApplyNumberRule(*rules[box], typed);
+  QCOMPARE(result.text, shown);
+  QCOMPARE(int(result.value), value);
+}
+
+void TestEditorRules::gridCells_data() {
+  QTest::addColumn<int>("column");
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QString>("shown");
+  QTest::addColumn<int>("value");
+  QTest::newRow("full 70000") << 1 << "70000"
+                              << "65535" << 65535;
+  QTest::newRow("full empty") << 1 << ""
+                              << "20" << 20;
+  QTest::newRow("full 007 kept") << 1 << "007"
+                                 << "007" << 7;
+  QTest::newRow("full huge") << 1 << QString(30, '9') << "65535" << 65535;
+  QTest::newRow("full pasted") << 1 << "12.6"
+                               << "13" << 13;
+  QTest::newRow("offset -1.2345") << 2 << "-1.2345"
+                                  << "-1.234" << 34002;
+  QTest::newRow("offset 31") << 2 << "31"
+                             << "30" << 30000;
+  QTest::newRow("offset -31") << 2 << "-31"
+                              << "-30" << 32768 + 30000;
+  QTest::newRow("offset 0") << 2 << "0"
+                            << "0" << 0;
+  QTest::newRow("offset empty") << 2 << ""
+                                << "0" << 0;
+  QTest::newRow("offset 1.50") << 2 << "1.50"
+                               << "1.5" << 1500;
+  QTest::newRow("offset lone -") << 2 << "-"
+                                 << "0" << 0;
+  QTest::newRow("offset lone .") << 2 << "."
+                                 << "0" << 0;
+  QTest::newRow("offset 1-2") << 2 << "1-2"
+                              << "1" << 1000;
+  QTest::newRow("offset -0.0001") << 2 << "-0.0001"
+                                  << "0" << 0;
+  QTest::newRow("offset -.25") << 2 << "-.25"
+                               << "-0.25" << 32768 + 250;
+  QTest::newRow("offset huge") << 2 << QString(30, '9') << "30" << 30000;
+  QTest::newRow("offset huge negative") << 2 << "-" + QString(30, '9') << "-30" << 62768;
+  QTest::newRow("mul 2.5") << 3 << "2.5"
+                           << "2.5" << 250;
+  QTest::newRow("mul 600") << 3 << "600"
+                           << "500" << 50000;
+  QTest::newRow("mul empty") << 3 << ""
+                             << "1" << 100;
+  QTest::newRow("mul negative") << 3 << "-3"
+                                << "0" << 0;
+  QTest::newRow("mul 0.125") << 3 << "0.125"
+                             << "0.12" << 12;
+  QTest::newRow("mul 0.135") << 3 << "0.135"
+                             << "0.14" << 14;
+}
+
+void TestEditorRules::gridCells() {
+  QFETCH(int, column);
+  QFETCH(QString, typed);
+  QFETCH(QString, shown);
+  QFETCH(int, value);
+  const Replaced result = column == 1   ? CloseFullScale(typed)
+                          : column == 2 ? CloseOffset(typed)
+                                        : CloseMultiplier(typed);
+  QCOMPARE(result.text, shown);
+  QCOMPARE(int(result.value), value);
+}
+
+void TestEditorRules::bitsAndLists() {
+  QCOMPARE(WithDirection(0, 2, true), uint16_t(128));
+  QCOMPARE(WithDirection(0xFFFF, 4, false), uint16_t(0xFFFF & ~512));
+  QCOMPARE(WithDirection(0x801F, 0, true), uint16_t(0x803F));
+  QCOMPARE(WithDinFilter(0xF005, 4095), uint16_t(0xFFFF));
+  QCOMPARE(WithDinFilter(0x5123, 7), uint16_t(0x5007));
+  QCOMPARE(RepeatFromIndex(0).enable, uint16_t(0));
+  QCOMPARE(RepeatFromIndex(0).target, uint16_t(1));
+  QCOMPARE(RepeatFromIndex(1).enable, uint16_t(1));
+  QCOMPARE(RepeatFromIndex(1).target, uint16_t(0));
+  QCOMPARE(RepeatFromIndex(2).target, uint16_t(1));
+  QCOMPARE(BaudWord("128000"), uint16_t(1280));
+  QCOMPARE(BaudWord("9600"), uint16_t(96));
+  QCOMPARE(BaudWord(QString(20, '9')), uint16_t(65535));
+  QCOMPARE(ParityWord("E"), uint16_t(1));
+  QCOMPARE(ParityWord("O"), uint16_t(2));
+  QCOMPARE(ParityWord("N"), uint16_t(0));
+  QCOMPARE(DataBitsWord("8"), uint16_t(8));
+  QCOMPARE(DataBitsWord("7"), uint16_t(7));
+  QCOMPARE(StopBitsWord("2"), uint16_t(2));
+  QCOMPARE(StopBitsWord("1.5"), uint16_t(3));
+  QCOMPARE(StopBitsWord("1"), uint16_t(1));
+}
+
+QTEST_GUILESS_MAIN(TestEditorRules)
+#include "tst_editorrules.moc"
