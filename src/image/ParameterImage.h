@@ -13,11 +13,11 @@ class ParameterImage {
  public:
   static constexpr int kSize = 10240;
   static constexpr int kExtendedBase = 4096;
-  static constexpr int kValidMarkerOffset = 2046;     ///< extended offset of the marker
-  static constexpr uint16_t kValidMarker = 0xAA55;    ///< 43605
+  static constexpr int kValidMarkerOffset = 2046;   ///< extended offset of the marker
+  static constexpr uint16_t kValidMarker = 0xAA55;  ///< 43605
   static constexpr int kAdjustByte = 1008;
-  static constexpr int kIdentityByte = 1024;          ///< 1024 to 1027
-  static constexpr int kSerialNumberByte = 2048;      ///< 2048 to 2079
+  static constexpr int kIdentityByte = 1024;      ///< 1024 to 1027
+  static constexpr int kSerialNumberByte = 2048;  ///< 2048 to 2079
   static constexpr int kSerialNumberLength = 32;
 
   ParameterImage();
