@@ -20,12 +20,21 @@ constexpr int kStartLinear = 0x05;
 constexpr int kHeaderLength = 9;  // ':' count(2) address(4) type(2)
 constexpr char kDosEndOfFile = 0x1A;
 
-inline int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
+// Value of every character as a hexadecimal digit, -1 for the others.
+struct HexTable {
+  int8_t value[256];
+  constexpr HexTable() : value() {
+    for (int c = 0; c < 256; ++c) {
+      value[c] = c >= '0' && c <= '9'   ? static_cast<int8_t>(c - '0')
+                 : c >= 'A' && c <= 'F' ? static_cast<int8_t>(c - 'A' + 10)
+                 : c >= 'a' && c <= 'f' ? static_cast<int8_t>(c - 'a' + 10)
+                                        : int8_t{-1};
+    }
+  }
+};
+constexpr HexTable kHex;
+
+inline int HexDigit(char c) { return kHex.value[static_cast<uint8_t>(c)]; }
 
 inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == kDosEndOfFile; }
 
@@ -94,7 +103,9 @@ bool IntelHexReader::AnalyseHexLine(const char* line, int length) {
   const int byteCount = (length - 1) / 2;
   int sum = 0;
   for (int i = 0; i < byteCount; ++i) {
-    const int value = ReadOneByte(line, length, 2 + 2 * i);
+    const int high = HexDigit(line[1 + 2 * i]);
+    const int low = HexDigit(line[2 + 2 * i]);
+    const int value = (high | low) < 0 ? -1 : high * 16 + low;
     if (value < 0) {
       const int column = HexDigit(line[1 + 2 * i]) < 0 ? 2 + 2 * i : 3 + 2 * i;
       return Fail(QStringLiteral("not a hexadecimal digit at column %1").arg(column));
@@ -147,7 +158,8 @@ bool IntelHexReader::AnalyseHexLine(const char* line, int length) {
       return true;
     default:
       return Fail(
-          QStringLiteral("unknown record type %1").arg(type, 2, 16, QLatin1Char('0')).toUpper());
+          QStringLiteral("unknown record type %1")
+              .arg(QString::number(type, 16).rightJustified(2, QLatin1Char('0')).toUpper()));
   }
 }
 
