@@ -138,9 +138,17 @@ QByteArray TerminalModel::Answer(const QByteArray& frame, const QString& setting
     return QByteArray();
   }
   if (faults_.refuseBlock >= 0 && address == faults_.refuseBlock * Frame::kBlock)
-    return QByteArray(1, static_cast<char>(Frame::kRefusal));
+    return Refusal(frame.at(0) == Frame::kRead ? count : -1);
   return frame.at(0) == Frame::kRead ? AnswerRead(address, count)
                                      : AnswerWrite(frame, address, count);
+}
+
+QByteArray TerminalModel::Refusal(int readCount) {
+  // A refused read still comes at the length of its answer, so the tool
+  // takes it at once; a refused write is the one byte.
+  QByteArray refusal(1, static_cast<char>(Frame::kRefusal));
+  if (readCount >= 0) refusal.append(QByteArray(Frame::Read(0, readCount).answerLength - 1, '\0'));
+  return refusal;
 }
 
 QByteArray TerminalModel::AnswerRead(int address, int count) {
@@ -154,7 +162,7 @@ QByteArray TerminalModel::AnswerRead(int address, int count) {
       answer.append(address + i < kLogSize ? log_.at(address + i) : static_cast<char>(0xFF));
     return answer;
   }
-  if (address + count > ParameterImage::kSize) return QByteArray(1, Frame::kRefusal);
+  if (address + count > ParameterImage::kSize) return Refusal(count);
   answer.append(static_cast<char>(faults_.longCount ? count + 8 : count));
   answer.append(memory_.Bytes(address, count));
   return answer;

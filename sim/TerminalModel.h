@@ -86,6 +86,8 @@ class TerminalModel : public SimDevice {
   QByteArray AnswerRead(int address, int count);
   QByteArray AnswerWrite(const QByteArray& frame, int address, int count);
   QByteArray Noise(int length);
+  /// The refusal 0x15: for a read (count >= 0) padded to the answer's length.
+  QByteArray Refusal(int readCount);
 
   ParameterImage memory_;
   QByteArray log_;
