@@ -76,6 +76,5 @@ void FormFactory::WriteSerialNumber(ParameterImage& image, const QString& text) 
 }
 
 void FormFactory::Text1_LostFocus() {
-  // An untouched box leaves the stored bytes as they are.
-  if (text1_->text() != ReadSerialNumber(image_)) WriteSerialNumber(image_, text1_->text());
+  if (TakeEdit(text1_, ReadSerialNumber(image_))) WriteSerialNumber(image_, text1_->text());
 }

@@ -140,8 +140,7 @@ QLineEdit* FormMqttSetting::AddTextField(QWidget* frame, const char* name, int o
   }
   textFields_.push_back({box, offset, length});
   WatchBox(box, [this, box, offset, length] {
-    // An untouched box leaves the field as it is, bytes after the text included.
-    if (box->text() != image_.ReadImageText(offset, length))
+    if (TakeEdit(box, image_.ReadImageText(offset, length)))
       image_.WriteImageText(offset, length, box->text());
   });
   WatchFieldBytes(box, length);

@@ -140,8 +140,7 @@ void FormVarSetting::CheckFunction_Click(int entry, bool ticked) {
 }
 
 void FormVarSetting::TextVarName_LostFocus(int entry) {
-  const QString text = names_[entry]->text();
-  // An untouched box leaves the field as it is, bytes after the text included.
-  if (text != image_.ReadImageText(NameOffset(entry), kNameLength))
-    image_.WriteImageText(NameOffset(entry), kNameLength, text);
+  QLineEdit* box = names_[entry];
+  if (TakeEdit(box, image_.ReadImageText(NameOffset(entry), kNameLength)))
+    image_.WriteImageText(NameOffset(entry), kNameLength, box->text());
 }

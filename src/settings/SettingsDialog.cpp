@@ -45,6 +45,12 @@ void SettingsDialog::AllowLongStoredDigits(QLineEdit* box) {
   box->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), box));
 }
 
+bool SettingsDialog::TakeEdit(QLineEdit* box, const QString& stored) {
+  const bool edited = box->isModified() || box->text() != stored;
+  box->setModified(false);
+  return edited;
+}
+
 void SettingsDialog::done(int result) {
   // A box being edited stores its text before the window goes away.
   if (Watched* watched = Find(QApplication::focusWidget())) RunLeave(*watched);
@@ -66,6 +72,8 @@ bool SettingsDialog::eventFilter(QObject* watchedObject, QEvent* event) {
       UpdateHint(*watched);
       break;
     case QEvent::FocusOut:
+      // A context menu takes the focus only for a moment: editing goes on.
+      if (static_cast<QFocusEvent*>(event)->reason() == Qt::PopupFocusReason) break;
       RunLeave(*watched);
       byteHint_->clear();
       break;

@@ -42,6 +42,12 @@ class SettingsDialog : public QDialog {
   /// shown whole (the key filter still limits typing).
   static void AllowLongStoredDigits(QLineEdit* box);
 
+  /// True when the user typed in the box since it was filled or last stored,
+  /// or when its text is not what the field holds (`stored`); clears the
+  /// box's modified mark. A box only visited leaves its field as it is,
+  /// bytes after the text included.
+  static bool TakeEdit(QLineEdit* box, const QString& stored);
+
   /// The small line under the fields that shows the byte count of the text
   /// box being edited; the window puts it in its layout.
   QLabel* ByteHint() const { return byteHint_; }

@@ -129,6 +129,25 @@ class TestFormVarSetting : public QObject {
                    FormVarSetting::NameOffset(3) + 30);
   }
 
+  void typedEmptyNameClearsJunk() {
+    // The field reads empty but holds bytes after its first 0: typing and
+    // deleting a character is an edit, and the empty box clears all 30 bytes.
+    ParameterImage image;
+    const int name = FormVarSetting::NameOffset(7);
+    for (int i = 1; i < 30; ++i) image.SetByte(4096 + name + i, 0x41);
+    FormVarSetting window(image, false);
+    Show(window);
+    auto* box = Find<QLineEdit>(window, "TextVarName_7");
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Tab);
+    QCOMPARE(image.Byte(4096 + name + 1), 0x41);  // only visited
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_A);
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClick(box, Qt::Key_Tab);
+    QCOMPARE(image.Bytes(4096 + name, 30), QByteArray(30, '\0'));
+  }
+
   void fillingAndVisitingWriteNothing() {
     ParameterImage image;
     for (int i = 4096; i < 6144; ++i) image.SetByte(i, uint8_t(i * 37 % 251));
