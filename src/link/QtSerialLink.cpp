@@ -41,6 +41,7 @@ QString QtSerialLink::DeviceName() const { return resolver_ ? resolver_(portNumb
 bool QtSerialLink::Open() {
   if (IsOpen()) return true;
   if (port_.isOpen()) Close();  // a failed session still waiting for its clean-up
+  lastOpenFailed_ = true;
   const QString device = DeviceName();
   if (device.isEmpty()) {
     errorString_ = QStringLiteral("COM%1: no serial device has this port number").arg(portNumber_);
@@ -67,6 +68,7 @@ bool QtSerialLink::Open() {
     return false;
   }
   failed_ = false;
+  lastOpenFailed_ = false;
   buffer_.clear();
   RequestLowLatency();
   // Whatever reached the driver while nobody listened belongs to no request.

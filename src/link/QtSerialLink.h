@@ -46,6 +46,8 @@ class QtSerialLink : public QObject, public SerialLink {
 
   /// The device the current port number resolves to (empty when none).
   QString DeviceName() const;
+  /// Whether the last Open() failed (ErrorString() then says why).
+  bool LastOpenFailed() const { return lastOpenFailed_; }
 
   /// A parsed settings string.
   struct Format {
@@ -79,5 +81,6 @@ class QtSerialLink : public QObject, public SerialLink {
   QByteArray buffer_;
   int threshold_ = 0;
   bool failed_ = false;
+  bool lastOpenFailed_ = false;
   unsigned session_ = 0;  ///< counts closes, so a late failure cannot close a new session
 };
