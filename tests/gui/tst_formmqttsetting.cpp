@@ -53,12 +53,8 @@ class TestFormMqttSetting : public QObject {
                                       << "120" << 120;
     QTest::newRow("keep-alive above") << "TextKeepAliveTime" << 350 << "3601"
                                       << "3600" << 3600;
-    QTest::newRow("keep-alive 9999") << "TextKeepAliveTime" << 350 << "9999"
-                                     << "3600" << 3600;
     QTest::newRow("keep-alive low") << "TextKeepAliveTime" << 350 << "30"
                                     << "30" << 30;
-    QTest::newRow("keep-alive zero") << "TextKeepAliveTime" << 350 << "0"
-                                     << "0" << 0;
     QTest::newRow("keep-alive fifth digit") << "TextKeepAliveTime" << 350 << "12345"
                                             << "1234" << 1234;
     QTest::newRow("report empty") << "TextReportPeriod" << 344 << ""
@@ -66,8 +62,6 @@ class TestFormMqttSetting : public QObject {
     QTest::newRow("report zero") << "TextReportPeriod" << 344 << "0"
                                  << "0" << 0;
     QTest::newRow("report above") << "TextReportPeriod" << 344 << "4000"
-                                  << "3600" << 3600;
-    QTest::newRow("report bound") << "TextReportPeriod" << 344 << "3600"
                                   << "3600" << 3600;
     QTest::newRow("report zeros") << "TextReportPeriod" << 344 << "007"
                                   << "7" << 7;
@@ -87,8 +81,6 @@ class TestFormMqttSetting : public QObject {
                                << "5" << 5;
     QTest::newRow("heart high") << "TextHeartPeriod" << 346 << "99"
                                 << "60" << 60;
-    QTest::newRow("heart in range") << "TextHeartPeriod" << 346 << "5"
-                                    << "5" << 5;
   }
 
   void numberBoxesAreBroughtIntoRange() {
@@ -293,14 +285,9 @@ class TestFormMqttSetting : public QObject {
 
   void captionsFollowTheLanguage() {
     ParameterImage image;
-    FormMqttSetting chinese(image, false);
-    QCOMPARE(chinese.windowTitle(), QString::fromUtf8("MQTT参数设置"));
-    QCOMPARE(Find<QLabel>(chinese, "LabelPingInterval")->text(),
-             QString::fromUtf8("MQTT心跳时间："));
-    QCOMPARE(Find<QComboBox>(chinese, "ComboReportType")->itemText(1), QString::fromUtf8("变量名"));
+    QCOMPARE(FormMqttSetting(image, false).windowTitle(), QString::fromUtf8("MQTT参数设置"));
     FormMqttSetting english(image, true);
     QCOMPARE(english.windowTitle(), QString("MQTT Setting"));
-    QCOMPARE(Find<QLabel>(english, "LabelQosLevel")->text(), QString("QOS LEVEL"));
     QCOMPARE(Find<QComboBox>(english, "ComboReportType")->itemText(0), QString("Func Name"));
   }
 };
