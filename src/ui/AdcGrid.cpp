@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QHeaderView>
@@ -173,7 +174,8 @@ bool AdcGrid::eventFilter(QObject* watched, QEvent* event) {
   if (watched != text1_ && watched != kindCombo_) return QTableWidget::eventFilter(watched, event);
   if (event->type() == QEvent::FocusOut) {
     // A popup (the list of the kind editor, a context menu) is not a leave.
-    if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+    if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
+        !QApplication::activePopupWidget()) {
       if (watched == text1_)
         CloseTextEditor();
       else

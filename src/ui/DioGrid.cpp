@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QHeaderView>
@@ -123,8 +124,10 @@ void DioGrid::Choose(int index) {
 }
 
 bool DioGrid::eventFilter(QObject* watched, QEvent* event) {
+  // The list's own popup opening is not a loss of focus.
   if (watched == combo_ && event->type() == QEvent::FocusOut &&
-      static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason)
+      static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
+      !QApplication::activePopupWidget())
     CloseList();
   return QTableWidget::eventFilter(watched, event);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -227,7 +228,8 @@ bool OptionEditors::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
   } else if (event->type() == QEvent::FocusOut &&
-             static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+             static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
+             !QApplication::activePopupWidget()) {
     LeaveBox(box);  // a context menu opening is not a leave
   }
   return QObject::eventFilter(watched, event);

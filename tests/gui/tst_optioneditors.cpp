@@ -1,0 +1,416 @@
+#include <QtTest>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFormLayout>
+#include <QLineEdit>
+
+#include "image/ParameterImage.h"
+#include "ui/AdcGrid.h"
+#include "ui/OptionEditors.h"
+
+/// The scalar editors on a small form carrying the main window's objectNames,
+/// driven by real key and mouse events.
+class TestOptionEditors : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void init();
+  void cleanup();
+  void numberBoxes_data();
+  void numberBoxes();
+  void inputFilterKeepsTheEdgeBits();
+  void enterStoresAndSelects();
+  void captureEdges();
+  void repeatList();
+  void listsAndChecks();
+  void formatLists();
+  void resetEnable();
+  void adcTypeReachesTheGrid();
+  void textFields();
+  void silentWhileFilling();
+
+ private:
+  template <typename T>
+  T* Add(const QString& name, const QStringList& entries = {});
+  QLineEdit* Box(const QString& name) { return form_->findChild<QLineEdit*>(name); }
+  QComboBox* List(const QString& name) { return form_->findChild<QComboBox*>(name); }
+  QCheckBox* Check(const QString& name) { return form_->findChild<QCheckBox*>(name); }
+  /// Clicks into the box, selects all, types the keys (an empty text erases)
+  /// and leaves it with Tab.
+  void Edit(const QString& name, const QString& keys, bool leave = true);
+  void Choose(const QString& list, int steps);
+  /// Clicks on the box's indicator.
+  static void ClickCheck(QCheckBox* check) {
+    QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(6, check->height() / 2));
+  }
+  int Word(int word) const { return image_.GetUWord(word); }
+
+  ParameterImage image_;
+  bool filling_ = false;
+  QWidget* form_ = nullptr;
+  QFormLayout* layout_ = nullptr;
+  AdcGrid* grid_ = nullptr;
+  OptionEditors* editors_ = nullptr;
+};
+
+template <typename T>
+T* TestOptionEditors::Add(const QString& name, const QStringList& entries) {
+  auto* widget = new T(form_);
+  widget->setObjectName(name);
+  if constexpr (std::is_same_v<T, QComboBox>) widget->addItems(entries);
+  layout_->addRow(name, widget);
+  return widget;
+}
+
+void TestOptionEditors::init() {
+  image_.Clear();
+  filling_ = false;
+  form_ = new QWidget;
+  layout_ = new QFormLayout(form_);
+  for (const char* name :
+       {"TextDeviceAddr", "TextUartLostTime", "TextUartPackageSize", "TextResetCycle",
+        "TextIdleCycle", "TextSavePeriod", "TextDinFilter", "TextAdjustVol", "TextDeviceName",
+        "TextDeviceSN", "TextInstallAddr", "TextDeviceSort"})
+    Add<QLineEdit>(name);
+  QStringList numbers;
+  for (int n = 0; n <= 22; ++n) numbers << QString::number(n) + "dBm";
+  Add<QComboBox>("ComboChannel", {"1", "2", "3", "4", "5", "6", "7"});
+  Add<QComboBox>("ComboAirRate", {"0.48Kbps", "0.96Kbps", "1.92Kbps", "3.92Kbps", "7.84Kbps",
+                                  "15.6Kbps", "31.3Kbps", "62.5Kbps"});
+  Add<QComboBox>("ComboTxPower", numbers);
+  Add<QComboBox>("ComboLoraRepeat", {"不转发", "转发到实串口", "转发到TTL口"});
+  Add<QComboBox>("ComboAdcType", {"电压", "电流", "自由"});
+  Add<QComboBox>("ComboLogLevel", {"关", "ERROR", "WARNING", "INFO", "DEBUG"});
+  Add<QComboBox>("ComboLogPort", {"无", "TTL串口", "实串口", "调试串口"});
+  Add<QComboBox>("ComboTimeSource", {"LTE模块", "MQTT服务器"});
+  for (int group = 0; group < 2; ++group) {
+    Add<QComboBox>(
+        QString("ComboBaudRate_%1").arg(group),
+        {"1200", "2400", "4800", "9600", "19200", "28800", "38400", "57600", "115200", "128000"});
+    Add<QComboBox>(QString("ComboParity_%1").arg(group), {"N", "E", "O"});
+    Add<QComboBox>(QString("ComboDatabits_%1").arg(group), {"7", "8"});
+    Add<QComboBox>(QString("ComboStopbits_%1").arg(group), {"1", "2"});
+  }
+  for (const char* name : {"CheckResetEnable", "CheckCaptureEdge_0", "CheckCaptureEdge_1",
+                           "CheckCaptureEdge_2", "CheckCaptureEdge_3", "CheckLteEnable", "Check1"})
+    Add<QCheckBox>(name);
+  Add<QDateEdit>("DTPickerInstallTime");
+  grid_ = new AdcGrid(image_, filling_, form_);
+  layout_->addRow(grid_);
+  editors_ = new OptionEditors(form_, image_, filling_, grid_);
+  form_->show();
+  QApplication::setActiveWindow(form_);
+  QVERIFY(QTest::qWaitForWindowActive(form_));
+}
+
+void TestOptionEditors::cleanup() {
+  delete form_;
+  form_ = nullptr;
+}
+
+void TestOptionEditors::Edit(const QString& name, const QString& keys, bool leave) {
+  QLineEdit* box = Box(name);
+  QTest::mouseClick(box, Qt::LeftButton);
+  QVERIFY(box->hasFocus());
+  QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+  if (keys.isEmpty())
+    QTest::keyClick(box, Qt::Key_Backspace);
+  else
+    QTest::keyClicks(box, keys);
+  if (leave) {
+    QTest::keyClick(box, Qt::Key_Tab);
+    QVERIFY(!box->hasFocus());
+  }
+}
+
+void TestOptionEditors::Choose(const QString& name, int steps) {
+  QComboBox* list = List(name);
+  list->setFocus();
+  for (int k = 0; k < std::abs(steps); ++k)
+    QTest::keyClick(list, steps > 0 ? Qt::Key_Down : Qt::Key_Up);
+}
+
+void TestOptionEditors::numberBoxes_data() {
+  QTest::addColumn<QString>("box");
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QString>("shown");
+  QTest::addColumn<int>("word");  // -1: the adjust byte
+  QTest::addColumn<int>("value");
+  QTest::newRow("address empty") << "TextDeviceAddr"
+                                 << ""
+                                 << "1" << 0 << 1;
+  QTest::newRow("address 0") << "TextDeviceAddr"
+                             << "0"
+                             << "1" << 0 << 1;
+  QTest::newRow("address 300") << "TextDeviceAddr"
+                               << "300"
+                               << "255" << 0 << 255;
+  QTest::newRow("address 255") << "TextDeviceAddr"
+                               << "255"
+                               << "255" << 0 << 255;
+  QTest::newRow("address letters") << "TextDeviceAddr"
+                                   << "1a-2."
+                                   << "12" << 0 << 12;
+  QTest::newRow("address huge") << "TextDeviceAddr" << QString(25, '9') << "255" << 0 << 255;
+  QTest::newRow("timeout empty") << "TextUartLostTime"
+                                 << ""
+                                 << "10" << 58 << 10;
+  QTest::newRow("timeout 0") << "TextUartLostTime"
+                             << "0"
+                             << "1" << 58 << 1;
+  QTest::newRow("timeout 999") << "TextUartLostTime"
+                               << "999"
+                               << "255" << 58 << 255;
+  QTest::newRow("frame empty") << "TextUartPackageSize"
+                               << ""
+                               << "200" << 59 << 200;
+  QTest::newRow("frame 0") << "TextUartPackageSize"
+                           << "0"
+                           << "1" << 59 << 1;
+  QTest::newRow("frame 256") << "TextUartPackageSize"
+                             << "256"
+                             << "255" << 59 << 255;
+  QTest::newRow("reset 9000") << "TextResetCycle"
+                              << "9000"
+                              << "8640" << 61 << 8640;
+  QTest::newRow("reset empty") << "TextResetCycle"
+                               << ""
+                               << "6" << 61 << 6;
+  QTest::newRow("idle 9000") << "TextIdleCycle"
+                             << "9000"
+                             << "8640" << 62 << 8640;
+  QTest::newRow("idle empty") << "TextIdleCycle"
+                              << ""
+                              << "6" << 62 << 6;
+  QTest::newRow("save empty") << "TextSavePeriod"
+                              << ""
+                              << "10" << 68 << 10;
+  QTest::newRow("save 3600") << "TextSavePeriod"
+                             << "3600"
+                             << "3600" << 68 << 3600;
+  QTest::newRow("save 70000") << "TextSavePeriod"
+                              << "70000"
+                              << "65535" << 68 << 65535;
+  QTest::newRow("adjust empty") << "TextAdjustVol"
+                                << ""
+                                << "0" << -1 << 0;
+  QTest::newRow("adjust 300") << "TextAdjustVol"
+                              << "300"
+                              << "255" << -1 << 255;
+  QTest::newRow("adjust 77") << "TextAdjustVol"
+                             << "77"
+                             << "77" << -1 << 77;
+}
+
+void TestOptionEditors::numberBoxes() {
+  QFETCH(QString, box);
+  QFETCH(QString, typed);
+  QFETCH(QString, shown);
+  QFETCH(int, word);
+  QFETCH(int, value);
+  image_.SetWord(word < 0 ? 0 : word, 4321);  // something the edit must replace
+  image_.SetByte(ParameterImage::kAdjustByte, 99);
+  Box(box)->setText("5");
+  Edit(box, typed);
+  QCOMPARE(Box(box)->text(), shown);
+  const int stored = word < 0 ? image_.Byte(ParameterImage::kAdjustByte) : Word(word);
+  QCOMPARE(stored, value);
+}
+
+void TestOptionEditors::inputFilterKeepsTheEdgeBits() {
+  image_.SetWord(67, 0xF005);
+  Edit("TextDinFilter", "4095");
+  QCOMPARE(Word(67), 0xFFFF);
+  Edit("TextDinFilter", "5000");
+  QCOMPARE(Box("TextDinFilter")->text(), QString("5"));
+  QCOMPARE(Word(67), 0xF005);
+  image_.SetWord(67, 0x5123);
+  Edit("TextDinFilter", "");
+  QCOMPARE(Box("TextDinFilter")->text(), QString("5"));
+  QCOMPARE(Word(67), 0x5005);
+}
+
+void TestOptionEditors::enterStoresAndSelects() {
+  QLineEdit* box = Box("TextDeviceAddr");
+  Edit("TextDeviceAddr", "300", false);
+  QCOMPARE(Word(0), 0);  // not stored while typing
+  QTest::keyClick(box, Qt::Key_Return);
+  QCOMPARE(box->text(), QString("255"));
+  QCOMPARE(Word(0), 255);
+  QVERIFY(box->hasFocus());
+  QCOMPARE(box->selectedText(), QString("255"));
+  // The same for a text field.
+  QLineEdit* name = Box("TextDeviceName");
+  Edit("TextDeviceName", "Pump 7", false);
+  QTest::keyClick(name, Qt::Key_Enter);
+  QCOMPARE(image_.ReadImageText(20, 50), QString("Pump 7"));
+  QVERIFY(name->hasFocus());
+  QCOMPARE(name->selectedText(), QString("Pump 7"));
+}
+
+void TestOptionEditors::captureEdges() {
+  image_.SetByte(134, 9);
+  image_.SetByte(135, 5);
+  ClickCheck(Check("CheckCaptureEdge_2"));
+  QCOMPARE(int(image_.Byte(135)), 69);
+  ClickCheck(Check("CheckCaptureEdge_2"));
+  QCOMPARE(int(image_.Byte(135)), 5);
+  for (int edge = 0; edge < 4; ++edge) ClickCheck(Check(QString("CheckCaptureEdge_%1").arg(edge)));
+  QCOMPARE(int(image_.Byte(135)), 245);
+  QCOMPARE(int(image_.Byte(134)), 9);
+}
+
+void TestOptionEditors::repeatList() {
+  image_.SetWord(19, 7);
+  image_.SetWord(20, 7);
+  Choose("ComboLoraRepeat", 2);  // "转发到TTL口" (To Gateway)
+  QCOMPARE(Word(19), 1);
+  QCOMPARE(Word(20), 1);
+  Choose("ComboLoraRepeat", -1);  // To 485
+  QCOMPARE(Word(19), 1);
+  QCOMPARE(Word(20), 0);
+  Choose("ComboLoraRepeat", -1);  // No repeat
+  QCOMPARE(Word(19), 0);
+  QCOMPARE(Word(20), 1);
+}
+
+void TestOptionEditors::listsAndChecks() {
+  Choose("ComboAirRate", 1);
+  QCOMPARE(Word(15), 11);
+  Choose("ComboAirRate", 6);
+  QCOMPARE(Word(15), 5);
+  Choose("ComboTxPower", 22);
+  QCOMPARE(Word(18), 22);
+  Choose("ComboChannel", 3);
+  QCOMPARE(Word(14), 3);
+  Choose("ComboLogLevel", 4);
+  QCOMPARE(Word(63), 4);
+  Choose("ComboLogPort", 2);
+  QCOMPARE(Word(64), 2);
+  Choose("ComboTimeSource", 1);
+  QCOMPARE(image_.GetExtWord(2), uint16_t(1));
+  ClickCheck(Check("CheckLteEnable"));
+  QCOMPARE(image_.GetExtWord(0), uint16_t(1));
+  ClickCheck(Check("CheckLteEnable"));
+  QCOMPARE(image_.GetExtWord(0), uint16_t(0));
+
+  // Check1 only sets the flag.
+  const ParameterImage before = image_;
+  QSignalSpy spy(editors_, &OptionEditors::writeSerialNumberChanged);
+  QVERIFY(!editors_->WriteSerialNumber());
+  ClickCheck(Check("Check1"));
+  QVERIFY(editors_->WriteSerialNumber());
+  QCOMPARE(spy.count(), 1);
+  QVERIFY(image_ == before);
+
+  auto* picker = form_->findChild<QDateEdit*>("DTPickerInstallTime");
+  picker->setDate(QDate(2024, 5, 1));
+  QCOMPARE(image_.ReadImageText(180, 10), QString("2024-05-01"));
+  QCOMPARE(int(image_.Byte(4096 + 189)), int('1'));  // ten bytes, no terminator
+}
+
+void TestOptionEditors::formatLists() {
+  QSignalSpy spy(editors_, &OptionEditors::deviceFormatChanged);
+  Choose("ComboParity_1", 1);  // "E"
+  QCOMPARE(Word(10), 1);
+  QCOMPARE(spy.count(), 1);
+  Choose("ComboParity_0", 2);  // "O", the TTL port: no format signal
+  QCOMPARE(Word(6), 2);
+  QCOMPARE(spy.count(), 1);
+  Choose("ComboBaudRate_1", 9);  // 128000
+  QCOMPARE(Word(9), 1280);
+  QCOMPARE(int(image_.Byte(18)), 0x00);
+  QCOMPARE(int(image_.Byte(19)), 0x05);
+  Choose("ComboBaudRate_0", 3);
+  QCOMPARE(Word(5), 96);
+  Choose("ComboDatabits_1", 1);
+  QCOMPARE(Word(12), 8);
+  Choose("ComboDatabits_1", -1);
+  QCOMPARE(Word(12), 7);
+  Choose("ComboStopbits_1", 1);
+  QCOMPARE(Word(11), 2);
+  Choose("ComboStopbits_0", 1);
+  QCOMPARE(Word(7), 2);
+  QCOMPARE(spy.count(), 13);  // one per change of a 485 list
+}
+
+void TestOptionEditors::resetEnable() {
+  QCheckBox* check = Check("CheckResetEnable");
+  QLineEdit* cycle = Box("TextResetCycle");
+  ClickCheck(check);
+  QVERIFY(check->isChecked());
+  QVERIFY(cycle->isEnabled());
+  QCOMPARE(cycle->text(), QString("6"));
+  QCOMPARE(Word(61), 6);
+  ClickCheck(check);
+  QVERIFY(!cycle->isEnabled());
+  QCOMPARE(cycle->text(), QString("0"));
+  QCOMPARE(Word(61), 0);
+}
+
+void TestOptionEditors::adcTypeReachesTheGrid() {
+  Choose("ComboAdcType", 1);  // current
+  QCOMPARE(Word(21), 1);
+  for (int channel = 1; channel <= 8; ++channel) {
+    QCOMPARE(Word(30 + channel), 20);
+    QCOMPARE(grid_->item(channel, 4)->text(), QString("电流"));
+  }
+  Choose("ComboAdcType", -1);
+  QCOMPARE(Word(21), 0);
+  QCOMPARE(Word(31), 10);
+}
+
+void TestOptionEditors::textFields() {
+  Edit("TextDeviceName", "ABCDEFGHIJ");
+  QCOMPARE(image_.Bytes(4096 + 20, 11), QByteArray("ABCDEFGHIJ", 11));  // with its 0 byte
+
+  // Up to 50 characters; at the maximum a further key is refused, Backspace is not.
+  QLineEdit* name = Box("TextDeviceName");
+  Edit("TextDeviceName", QString(50, 'x'), false);
+  QCOMPARE(name->text().size(), 50);
+  QTest::keyClick(name, Qt::Key_Y);
+  QCOMPARE(name->text(), QString(50, 'x'));
+  QTest::keyClick(name, Qt::Key_Backspace);
+  QCOMPARE(name->text().size(), 49);
+  QTest::keyClick(name, Qt::Key_Tab);
+  QCOMPARE(image_.ReadImageText(20, 50), QString(49, 'x'));
+
+  // Chinese counts in characters in the box, in bytes in the image.
+  QLineEdit* address = Box("TextInstallAddr");
+  Edit("TextInstallAddr", "", false);
+  const QString chinese = QString::fromUtf8("安装地址测试");
+  for (int k = 0; k < 51; ++k)
+    QTest::sendKeyEvent(QTest::Click, address, Qt::Key_unknown, QString(chinese.at(k % 6)),
+                        Qt::NoModifier);
+  QCOMPARE(address->text().size(), 50);  // the 51st was refused
+  QTest::keyClick(address, Qt::Key_Tab);
+  QCOMPARE(image_.ReadImageText(120, 50), address->text().left(25));
+  QCOMPARE(int(image_.Byte(4096 + 170)), 0);  // the next field is untouched
+
+  Edit("TextDeviceSort", "ABCDEFGHIJKL");  // at most 10
+  QCOMPARE(Box("TextDeviceSort")->text(), QString("ABCDEFGHIJ"));
+  QCOMPARE(image_.ReadImageText(170, 10), QString("ABCDEFGHIJ"));
+  Edit("TextDeviceSN", "");
+  QCOMPARE(image_.ReadImageText(70, 50), QString());
+}
+
+void TestOptionEditors::silentWhileFilling() {
+  filling_ = true;
+  const ParameterImage before = image_;
+  List("ComboAirRate")->setCurrentIndex(3);
+  List("ComboParity_1")->setCurrentIndex(2);
+  List("ComboLoraRepeat")->setCurrentIndex(2);
+  List("ComboAdcType")->setCurrentIndex(1);
+  Check("CheckCaptureEdge_1")->setChecked(true);
+  Check("CheckResetEnable")->setChecked(true);
+  Check("CheckLteEnable")->setChecked(true);
+  QVERIFY(image_ == before);
+  // The install date is the one rewrite showing may cause.
+  form_->findChild<QDateEdit*>("DTPickerInstallTime")->setDate(QDate(2023, 12, 31));
+  QCOMPARE(image_.ReadImageText(180, 10), QString("2023-12-31"));
+}
+
+QTEST_MAIN(TestOptionEditors)
+#include "tst_optioneditors.moc"
