@@ -198,6 +198,7 @@ void TransactionEngine::State::OnLost(const QString& reason) {
 }
 
 void TransactionEngine::State::PortError(const QString& reason) {
+  if (done) return;  // already ended (a lost port can also fail the call that noticed it)
   if (link.IsOpen()) link.Close();
   if (running == Kind::Read || running == Kind::Log)
     Line(QStringLiteral("读取数据失败!"));
