@@ -4,29 +4,31 @@
 
 #include <poll.h>
 
+#include <QStringList>
+
 #include <algorithm>
 #include <cerrno>
 
 PtyServer::PtyServer(PtyPort& port, SimDevice& device) : port_(port), device_(device) {}
 
-void PtyServer::SetAssumedFrame(QChar parity, int dataBits) {
-  parity_ = parity;
-  dataBits_ = dataBits;
+QString PtyServer::SettingsString(const PtyPort::LineSettings& line,
+                                  const QByteArray& bytes) const {
+  if (settingsFunction_) return settingsFunction_(line, bytes);
+  return QStringLiteral("%1,N,8,%2").arg(line.baudRate).arg(line.twoStopBits ? 2 : 1);
 }
 
-QString PtyServer::SettingsString(const PtyPort::LineSettings& line) const {
-  return QStringLiteral("%1,%2,%3,%4")
-      .arg(line.baudRate)
-      .arg(parity_)
-      .arg(dataBits_)
-      .arg(line.twoStopBits ? 2 : 1);
-}
-
-std::chrono::nanoseconds PtyServer::ByteTime(const PtyPort::LineSettings& line) const {
-  if (line.baudRate <= 0) return std::chrono::nanoseconds(0);
-  const int bits =
-      1 + dataBits_ + (parity_ == QLatin1Char('N') ? 0 : 1) + (line.twoStopBits ? 2 : 1);
-  return std::chrono::nanoseconds(1000000000LL * bits / line.baudRate);
+std::chrono::nanoseconds PtyServer::ByteTime(const QString& settings) {
+  const QStringList parts = settings.split(QLatin1Char(','));
+  if (parts.size() != 4) return std::chrono::nanoseconds(0);
+  const long long baud = parts[0].toLongLong();
+  if (baud <= 0) return std::chrono::nanoseconds(0);
+  // Stop bits count in halves so that 1.5 stays exact.
+  const int halfStops = parts[3] == QLatin1String("2")     ? 4
+                        : parts[3] == QLatin1String("1.5") ? 3
+                                                           : 2;
+  const int halfBits =
+      2 * (1 + parts[2].toInt() + (parts[1] == QLatin1String("N") ? 0 : 1)) + halfStops;
+  return std::chrono::nanoseconds(1000000000LL * halfBits / (2 * baud));
 }
 
 void PtyServer::Schedule(Event event) {
@@ -89,8 +91,8 @@ bool PtyServer::Run() {
       Event event;
       event.deliver = true;
       event.bytes = bytes;
-      event.settings = SettingsString(line);
-      event.byteTime = ByteTime(line);
+      event.settings = SettingsString(line, bytes);
+      event.byteTime = ByteTime(event.settings);
       if (wire_) {
         // The bytes are on the line one after the other; the device has them
         // once the last one has arrived.

@@ -25,9 +25,12 @@ class PtyServer {
 
   /// Delay every byte by its duration on a real line.
   void SetWireDelay(bool on) { wire_ = on; }
-  /// Parity and data bits of the line's format, which a pseudo-terminal does
-  /// not carry; used for the settings string and the wire time.
-  void SetAssumedFrame(QChar parity, int dataBits);
+  /// Builds the settings string the device is given for `bytes` from what
+  /// the line shows. A pseudo-terminal carries no parity and data bits, so
+  /// the function supplies them; the default is "baud,N,8,stop".
+  using SettingsFunction =
+      std::function<QString(const PtyPort::LineSettings&, const QByteArray& bytes)>;
+  void SetSettingsFunction(SettingsFunction function) { settingsFunction_ = std::move(function); }
   /// A file descriptor whose readability ends the loop (the signal pipe).
   void SetStopFd(int fd) { stopFd_ = fd; }
   /// Called after each chunk the device handled (for logging).
@@ -38,9 +41,10 @@ class PtyServer {
   bool Run();
 
   /// The settings string the device is given for the current line settings.
-  QString SettingsString(const PtyPort::LineSettings& line) const;
-  /// Duration of one character on the line.
-  std::chrono::nanoseconds ByteTime(const PtyPort::LineSettings& line) const;
+  QString SettingsString(const PtyPort::LineSettings& line, const QByteArray& bytes) const;
+  /// Duration of one character at a settings string ("9600,E,7,1": start,
+  /// seven data, parity and one stop bit); 0 for a malformed string.
+  static std::chrono::nanoseconds ByteTime(const QString& settings);
 
  private:
   struct Event {
@@ -61,8 +65,7 @@ class PtyServer {
   PtyPort& port_;
   SimDevice& device_;
   bool wire_ = false;
-  QChar parity_ = QLatin1Char('N');
-  int dataBits_ = 8;
+  SettingsFunction settingsFunction_;
   int stopFd_ = -1;
   std::function<void(const QString&)> trace_;
   std::priority_queue<Event, std::vector<Event>, std::greater<Event>> events_;

@@ -1,0 +1,105 @@
+// read, write, reset, log and detect: one engine transaction each.
+#include "CliOptions.h"
+#include "Commands.h"
+#include "LinkSession.h"
+#include "image/ConfigFile.h"
+#include "image/Defaults.h"
+#include "image/Identity.h"
+#include "image/ParameterImage.h"
+
+#include <cstdio>
+
+namespace {
+
+/// Runs `kind` on `image` and returns the exit status; `what` names the
+/// transaction in the failure line.
+int Transact(const CliOptions& options, ParameterImage& image, TransactionEngine::Kind kind,
+             const QString& what, const std::function<void()>& onSuccess = {}) {
+  LinkSession session(options);
+  QString error;
+  if (!session.ResolvePort(&error)) {
+    PrintError(error);
+    return kExitUsage;
+  }
+  TransactionEngine engine(session.Link(), session.ClockSource(), session.Prompts(), session.Sink(),
+                           image);
+  engine.SetPortNumber(session.PortNumber());
+  engine.SetLinkSettings(session.LinkFormat(image));
+  engine.SetLanguageEnglish(options.english);
+  if (options.hasAdjust) {
+    engine.SetAdjustMode(true);
+    image.SetByte(ParameterImage::kAdjustByte, static_cast<uint8_t>(options.adjust));
+  }
+  if (!session.Run(engine, kind)) {
+    PrintError(session.FailureReason(what));
+    return kExitFailure;
+  }
+  if (onSuccess) onSuccess();
+  return kExitSuccess;
+}
+
+ParameterImage DefaultImage() {
+  ParameterImage image;
+  LoadDefaults(image);
+  return image;
+}
+
+/// The image a command works on: the defaults, or the -i file (whose RS-485
+/// format becomes the default link format). False after printing why not.
+bool WorkImage(const CliOptions& options, ParameterImage* image) {
+  *image = DefaultImage();
+  if (options.input.isEmpty()) return true;
+  const ConfigFile::Result opened = ConfigFile::Open(options.input, *image);
+  if (!opened) PrintError(opened.english);
+  return opened.ok;
+}
+
+}  // namespace
+
+void PrintError(const QString& reason) {
+  const QByteArray line = QStringLiteral("tr5906ctl: %1\n").arg(reason).toUtf8();
+  std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+  std::fflush(stderr);
+}
+
+int RunRead(const CliOptions& options) {
+  ParameterImage image = DefaultImage();
+  ConsoleSink sink;
+  int status = Transact(options, image, TransactionEngine::Kind::Read, QStringLiteral("read"),
+                        [&image, &sink] {
+                          const QStringList lines = Identity::Lines(image);
+                          for (const QString& line : lines) sink.AddMessage(line);
+                        });
+  if (status != kExitSuccess) return status;
+  const ConfigFile::Result saved = ConfigFile::Save(options.output, image);
+  if (!saved) {
+    PrintError(saved.english);
+    return kExitFailure;
+  }
+  return kExitSuccess;
+}
+
+int RunWrite(const CliOptions& options) {
+  ParameterImage image;
+  if (!WorkImage(options, &image)) return kExitFailure;
+  return Transact(options, image, TransactionEngine::Kind::Write, QStringLiteral("write"));
+}
+
+int RunReset(const CliOptions& options) {
+  ParameterImage image;
+  if (!WorkImage(options, &image)) return kExitFailure;
+  return Transact(options, image, TransactionEngine::Kind::Reset, QStringLiteral("reset"));
+}
+
+int RunLog(const CliOptions& options) {
+  ParameterImage image;
+  if (!WorkImage(options, &image)) return kExitFailure;
+  return Transact(options, image, TransactionEngine::Kind::Log, QStringLiteral("core log"));
+}
+
+int RunDetect(const CliOptions& options) {
+  ParameterImage image;
+  if (!WorkImage(options, &image)) return kExitFailure;
+  return Transact(options, image, TransactionEngine::Kind::Detect,
+                  QStringLiteral("format detection"));
+}
