@@ -10,14 +10,8 @@
 #include "link/SerialLink.h"
 #include "link/TransactionEngineState.h"
 
-using namespace std::chrono_literals;
-
 namespace {
 
-constexpr auto kAnswerTimeout = 1000ms;
-constexpr auto kEndTick = 1ms;
-constexpr auto kRefusalTick = 10ms;
-constexpr auto kContinuePause = 2ms;
 constexpr int kHandshakeTries = 3;
 constexpr int kProbeTries = 55;
 
@@ -317,7 +311,7 @@ bool TransactionEngine::StartDetect() { return d_->Start(Kind::Detect); }
 void TransactionEngine::Cancel() {
   if (d_->running == Kind::None || d_->done) return;
   if (d_->link.IsOpen()) d_->link.Close();
-  d_->EndFailed(kEndTick);
+  d_->EndFailed(State::kEndTick);
 }
 
 bool TransactionEngine::Busy() const { return d_->running != Kind::None; }

@@ -30,6 +30,15 @@ struct TransactionEngine::State {
     bool adjust = false;  ///< the adjust byte
   };
 
+  // Wire timing.
+  static constexpr std::chrono::milliseconds kAnswerTimeout{1000};
+  static constexpr std::chrono::milliseconds kEndTick{1};       ///< closes the port after the end
+  static constexpr std::chrono::milliseconds kRefusalTick{10};  ///< the same after a refusal
+  static constexpr std::chrono::milliseconds kContinuePause{2};
+  static constexpr std::chrono::milliseconds kFormatChangeClose{5};
+  static constexpr std::chrono::milliseconds kFormatChangeOpen{2};
+  static constexpr std::chrono::milliseconds kProbePause{1000};
+
   State(SerialLink& link, Clock& clock, Prompts& prompts, MessageSink& sink, ParameterImage& image);
 
   // Collaborators.

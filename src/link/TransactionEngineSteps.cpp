@@ -7,8 +7,6 @@
 #include "link/SerialLink.h"
 #include "link/TransactionEngineState.h"
 
-using namespace std::chrono_literals;
-
 namespace {
 
 constexpr int kOptionEnd = 0x0100;       ///< last option block read
@@ -18,9 +16,6 @@ constexpr int kLogTextBase = 0x0800;
 constexpr int kLogIndexLast = 0x07F0;
 constexpr int kLogAddressLimit = 0x7FF0;  ///< addresses are 16-bit signed on the wire
 constexpr int kExtendedEnd = ParameterImage::kExtendedBase + 2048;
-constexpr auto kFormatChangeClose = 5ms;
-constexpr auto kFormatChangeOpen = 2ms;
-constexpr auto kProbePause = 1000ms;
 
 /// numerator / denominator rounded to the nearest integer, a half to even.
 int RoundHalfEven(long long numerator, long long denominator) {
@@ -88,7 +83,7 @@ void TransactionEngine::State::OnHandshakeAnswer(const QByteArray& answer) {
     }
     if (link.IsOpen()) link.Close();
     Line(Reading() ? QStringLiteral("读取数据失败!") : QStringLiteral("设置数据失败!"));
-    EndFailed(1ms);
+    EndFailed(kEndTick);
     return;
   }
   retryCount = 0;
@@ -139,7 +134,7 @@ void TransactionEngine::State::OnDataAnswer(const QByteArray& answer) {
   if (!Frame::IsAcknowledge(answer)) {
     if (link.IsOpen()) link.Close();
     Line(Reading() ? QStringLiteral("读取失败") : QStringLiteral("写入失败"));
-    EndFailed(10ms);
+    EndFailed(kRefusalTick);
     return;
   }
   if (running == Kind::Log)
