@@ -88,7 +88,7 @@ QPixmap DrawTerminalPicture(const QSize& size) {
   const qreal u = qMin(w, h) / 10.0;
 
   // Housing.
-  const QRectF body(w / 2 - 3.2 * u, h / 2 - 1.6 * u, 6.4 * u, 4.2 * u);
+  const QRectF body(w / 2 - 3.2 * u, h / 2 - 0.6 * u, 6.4 * u, 4.2 * u);
   QLinearGradient shell(body.topLeft(), body.bottomLeft());
   shell.setColorAt(0, QColor(236, 240, 243));
   shell.setColorAt(1, QColor(190, 200, 208));
@@ -98,7 +98,7 @@ QPixmap DrawTerminalPicture(const QSize& size) {
 
   // Antenna and waves.
   const QPointF foot(body.right() - 1.2 * u, body.top());
-  const QPointF tip(foot.x(), foot.y() - 2.6 * u);
+  const QPointF tip(foot.x(), foot.y() - 2.2 * u);
   p.setPen(QPen(QColor(60, 70, 80), u * 0.3, Qt::SolidLine, Qt::RoundCap));
   p.drawLine(foot, tip);
   DrawWaves(p, tip, u * 0.7, u * 0.6, 3, u * 0.18);

@@ -44,7 +44,7 @@ FormMain::FormMain(const FormMainServices& services, const FormMainOptions& opti
   engine_->SetFinishedHandler(
       [this](TransactionEngine::Kind kind, bool ok) { TransactionFinished(kind, ok); });
   setWindowIcon(ApplicationIcon());
-  resize(980, 780);
+  resize(1000, 820);
   Load();
   ConnectButtons();
 }

@@ -87,12 +87,15 @@ void FormMain::BuildControls() {
   pageLayout->addWidget(BuildDigitalPage());
   pageLayout->addWidget(BuildServicePage());
   pageLayout->addStretch(1);
-  pages->setMinimumHeight(330);
+  pages->setMinimumHeight(290);
   left->addWidget(pages, 1);
 
   // Right: version, port bar, buttons, picture.
-  auto* right = new QVBoxLayout;
-  upper->addLayout(right);
+  auto* rightColumn = new QWidget;
+  rightColumn->setFixedWidth(390);
+  auto* right = new QVBoxLayout(rightColumn);
+  right->setContentsMargins(0, 0, 0, 0);
+  upper->addWidget(rightColumn);
   labelVersion_ = Make<QLabel>("LabelVersion");
   labelVersion_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   labelVersion_->installEventFilter(this);
@@ -115,7 +118,7 @@ void FormMain::BuildControls() {
   bodyLayout->addLayout(lower, 1);
   listMsg_ = Make<QListWidget>("ListMsg");
   listMsg_->setSelectionMode(QAbstractItemView::SingleSelection);
-  listMsg_->setMinimumHeight(120);
+  listMsg_->setMinimumHeight(110);
   lower->addWidget(listMsg_, 1);
   auto* clr = Make<QPushButton>("CommandClr");
   auto* clrColumn = new QVBoxLayout;
@@ -129,7 +132,10 @@ QWidget* FormMain::BuildPortBar() {
   auto* grid = new QGridLayout(frame);
   grid->addWidget(Make<QLabel>("LabelComPort"), 0, 0);
   comboComPort_ = Make<QComboBox>("ComboComPort");
-  comboComPort_->setMinimumWidth(140);
+  // Entries name the device too ("COM7 (ttyUSB0)"); long ones are elided.
+  comboComPort_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  comboComPort_->setMinimumContentsLength(16);
+  comboComPort_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   grid->addWidget(comboComPort_, 0, 1);
   grid->addWidget(Make<QPushButton>("CommandComFresh"), 0, 2);
   grid->addWidget(Make<QLabel>("LabelComSetting"), 1, 0, 1, 2);
@@ -190,6 +196,7 @@ QWidget* FormMain::BuildDevicePage() {
   auto* grid = new QGridLayout(frameDevice_);
   textDeviceAddr_ = NumberBox("TextDeviceAddr");
   comboChannel_ = List("ComboChannel");
+  comboChannel_->setMinimumWidth(150);  // "100-922MHz", "6-486.125MHz"
   comboLoraRepeat_ = List("ComboLoraRepeat");
   comboAirRate_ = List("ComboAirRate");
   comboTxPower_ = List("ComboTxPower");
