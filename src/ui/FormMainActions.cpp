@@ -10,11 +10,9 @@
 #include "settings/FormMqttSetting.h"
 #include "settings/FormVarSetting.h"
 #include "ui/Captions.h"
+#include "ui/ListMsgSink.h"
 #include "ui/OptionEditors.h"
-#if __has_include("update/FormProcess.h")
 #include "update/FormProcess.h"
-#define TR5906_HAS_UPDATE 1
-#endif
 
 #include <QComboBox>
 #include <QListWidget>
@@ -85,12 +83,7 @@ void FormMain::CommandAutoBaudrate_Click() {
   }
 }
 
-void FormMain::CommandSetForComm_Click() {
-  engine_->SetLinkSettings(deviceFormatText_);
-  const auto hex = [this](int byte) { return QString::number(image_.Byte(byte), 16).toUpper(); };
-  AddMessage(QStringLiteral("软件串口格式为:") + engine_->LinkSettings() + '(' + hex(2) + ' ' +
-             hex(3) + ' ' + hex(6) + ')');
-}
+void FormMain::CommandSetForComm_Click() { engine_->SameAsDevice(deviceFormatText_); }
 
 void FormMain::CommandComFresh_Click() { RefreshPortList(); }
 
@@ -123,10 +116,8 @@ void FormMain::CommandUpdate_Click() {
   // The update opens the same port number on its own link.
   if (link_.IsOpen()) link_.Close();
   SetTransactionControlsEnabled(false);
-#ifdef TR5906_HAS_UPDATE
   RunFirmwareUpdate(this, *prompts_, updateLink_, clock_, *sink_, portNumber_,
                     engine_->LinkSettings(), english_);
-#endif
   SetTransactionControlsEnabled(true);
 }
 

@@ -60,6 +60,7 @@ class TestFormMainActions : public QObject {
   void saveThenOpen();
   void openRefusals();
   void messageListButtons();
+  void updateButton();
 };
 
 void TestFormMainActions::readFillsTheWindow() {
@@ -293,6 +294,30 @@ void TestFormMainActions::messageListButtons() {
   form->AddMessage("c");
   Click(form.get(), "CommandClr");
   QCOMPARE(list->count(), 0);
+}
+
+void TestFormMainActions::updateButton() {
+  FormMainRig rig({1});
+  auto form = rig.Make();
+  // A cancelled file choice ends the update quietly.
+  Click(form.get(), "CommandUpdate");
+  QVERIFY(rig.prompts.LastHex());
+  QVERIFY(rig.prompts.LastFileMode() == Prompts::FileMode::Open);
+  QCOMPARE(rig.prompts.Count(ScriptedPrompts::Type::Critical), 0);
+  QVERIFY(Enabled(form.get(), "CommandRead"));
+
+  // A file that is no HEX file is refused before any window opens.
+  const QString path = rig.dir.filePath("broken.hex");
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write("this is not a hex file\n");
+  file.close();
+  rig.prompts.QueueFile(path);
+  Click(form.get(), "CommandUpdate");
+  QCOMPARE(rig.prompts.Count(ScriptedPrompts::Type::Critical), 1);
+  QVERIFY(rig.prompts.Texts().last().startsWith(QStringLiteral("文档有误")));
+  QVERIFY(Enabled(form.get(), "CommandRead"));
+  QCOMPARE(rig.updateLink.OpenCount(), 0);
 }
 
 QTEST_MAIN(TestFormMainActions)
