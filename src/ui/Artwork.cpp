@@ -25,7 +25,7 @@ void DrawWaves(QPainter& p, QPointF centre, qreal first, qreal step, int count, 
 
 }  // namespace
 
-QPixmap DrawBanner(const QSize& size) {
+QPixmap DrawBanner(const QSize& size, bool english) {
   QPixmap pixmap(size.expandedTo(QSize(1, 1)));
   QPainter p(&pixmap);
   p.setRenderHint(QPainter::Antialiasing);
@@ -74,7 +74,8 @@ QPixmap DrawBanner(const QSize& size) {
   p.setFont(line);
   p.setPen(QColor(200, 230, 240));
   p.drawText(QRectF(left, h * 0.58, w - left, h * 0.25), Qt::AlignLeft | Qt::AlignVCenter,
-             QStringLiteral("无线数据采集终端 · LoRa · RS-485"));
+             english ? QStringLiteral("Wireless data-acquisition terminal · LoRa · RS-485")
+                     : QStringLiteral("无线数据采集终端 · LoRa · RS-485"));
   return pixmap;
 }
 

@@ -183,7 +183,7 @@ void FormMain::ResizeBanner() {
   // The banner spans the window's inner width and a quarter of its height.
   const int height = qMax(1, this->height() / 4);
   imageTop_->setFixedHeight(height);
-  imageTop_->setPixmap(DrawBanner(QSize(qMax(1, width()), height)));
+  imageTop_->setPixmap(DrawBanner(QSize(qMax(1, width()), height), english_));
 }
 
 void FormMain::resizeEvent(QResizeEvent* event) {

@@ -76,7 +76,7 @@ void TestFormMainScreens::everyPage() {
                           .arg(form->height())
                           .arg(wanted.width())
                           .arg(wanted.height())));
-  QVERIFY(picture.save(QDir(dir_).filePath(file)));
+  QVERIFY(picture.save(QDir(dir_).filePath(file), "PNG", 0));
 }
 
 QTEST_MAIN(TestFormMainScreens)
