@@ -129,6 +129,7 @@ bool LinkSession::RunUntilDone(const std::function<bool(std::function<void(bool)
 
 QString LinkSession::FailureReason(const QString& what) const {
   if (interrupted_) return what + QStringLiteral(" cancelled (interrupted)");
-  if (link_.LastOpenFailed()) return what + QStringLiteral(" failed: ") + link_.ErrorString();
+  if (link_.LastOpenFailed() || link_.DeviceFailed())
+    return what + QStringLiteral(" failed: ") + link_.ErrorString();
   return what + QStringLiteral(" failed");
 }

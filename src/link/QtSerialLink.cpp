@@ -69,6 +69,8 @@ bool QtSerialLink::Open() {
   }
   failed_ = false;
   lastOpenFailed_ = false;
+  deviceFailed_ = false;
+  openedDevice_ = device;
   buffer_.clear();
   RequestLowLatency();
   // Whatever reached the driver while nobody listened belongs to no request.
@@ -135,7 +137,12 @@ void QtSerialLink::OnError(QSerialPort::SerialPortError error) {
 void QtSerialLink::FailAndClose(const QString& reason) {
   if (failed_) return;
   failed_ = true;
-  errorString_ = reason.isEmpty() ? QStringLiteral("I/O error") : reason;
+  deviceFailed_ = true;
+  const QString& device = openedDevice_;
+  errorString_ =
+      device + QStringLiteral(": ") + (reason.isEmpty() ? QStringLiteral("I/O error") : reason);
+  if (!device.isEmpty() && !QFileInfo::exists(device))
+    errorString_ += QStringLiteral(" (the device is gone: adapter unplugged?)");
   const unsigned session = session_;
   // Closing from inside the port's own notification is unsafe; finish the
   // clean-up from the event loop. Until then the port counts as closed.

@@ -48,6 +48,8 @@ class QtSerialLink : public QObject, public SerialLink {
   QString DeviceName() const;
   /// Whether the last Open() failed (ErrorString() then says why).
   bool LastOpenFailed() const { return lastOpenFailed_; }
+  /// Whether the device failed since the last Open() (ErrorString() says why).
+  bool DeviceFailed() const { return deviceFailed_; }
 
   /// A parsed settings string.
   struct Format {
@@ -82,5 +84,7 @@ class QtSerialLink : public QObject, public SerialLink {
   int threshold_ = 0;
   bool failed_ = false;
   bool lastOpenFailed_ = false;
+  bool deviceFailed_ = false;
+  QString openedDevice_;  ///< the device of the current (or last) session
   unsigned session_ = 0;  ///< counts closes, so a late failure cannot close a new session
 };

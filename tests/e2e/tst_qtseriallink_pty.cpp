@@ -1,0 +1,179 @@
+// QtSerialLink on a live pseudo-terminal: settings applied at open, the
+// emulated receive threshold, and a vanishing device raising lost once.
+#include "link/QtSerialLink.h"
+
+#include <QtTest>
+
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+/// The far end of the line, as a test drives it.
+class PtyMaster {
+ public:
+  PtyMaster() {
+    fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd_ >= 0 && ::grantpt(fd_) == 0 && ::unlockpt(fd_) == 0)
+      path_ = QString::fromLocal8Bit(::ptsname(fd_));
+  }
+  ~PtyMaster() { HangUp(); }
+  QString Path() const { return path_; }
+  bool Send(const QByteArray& bytes) {
+    return ::write(fd_, bytes.constData(), static_cast<size_t>(bytes.size())) == bytes.size();
+  }
+  QByteArray Received() {
+    QByteArray all;
+    char chunk[256];
+    ssize_t n;
+    while ((n = ::read(fd_, chunk, sizeof chunk)) > 0) all.append(chunk, static_cast<int>(n));
+    return all;
+  }
+  bool Line(unsigned* baud, bool* twoStop) const {
+    struct termios2 tio {};
+    if (::ioctl(fd_, TCGETS2, &tio) != 0) return false;
+    *baud = tio.c_ospeed;
+    *twoStop = (tio.c_cflag & CSTOPB) != 0;
+    return true;
+  }
+  void HangUp() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_ = -1;
+  QString path_;
+};
+
+}  // namespace
+
+class TestQtSerialLinkPty : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void settings_apply_at_open_and_bytes_flow() {
+    PtyMaster master;
+    QVERIFY(!master.Path().isEmpty());
+    QtSerialLink link([&master](int n) { return n == 5 ? master.Path() : QString(); });
+    link.SetPort(5);
+    QVERIFY(link.SetSettings(QStringLiteral("19200,E,7,2")));
+    QVERIFY(link.Open());  // the low-latency request is refused by a pty: no matter
+    QVERIFY(link.IsOpen());
+    unsigned baud = 0;
+    bool twoStop = false;
+    QVERIFY(master.Line(&baud, &twoStop));
+    QCOMPARE(baud, 19200u);
+    QVERIFY(twoStop);
+
+    // New settings take effect at the next open.
+    QVERIFY(link.SetSettings(QStringLiteral("115200,N,8,1")));
+    QVERIFY(master.Line(&baud, &twoStop));
+    QCOMPARE(baud, 19200u);
+    link.Close();
+    QVERIFY(link.Open());
+    QVERIFY(master.Line(&baud, &twoStop));
+    QCOMPARE(baud, 115200u);
+    QVERIFY(!twoStop);
+
+    QVERIFY(link.Write(QByteArray("LBTW")));
+    QByteArray got;
+    QTRY_COMPARE((got += master.Received()), QByteArray("LBTW"));
+    link.Close();
+    QVERIFY(!link.IsOpen());
+    QVERIFY(!link.Write(QByteArray("x")));
+  }
+
+  void threshold_raises_receive_once_enough_bytes_are_in() {
+    PtyMaster master;
+    QtSerialLink link([&master](int) { return master.Path(); });
+    int raised = 0;
+    link.SetReceiveHandler([&raised] { ++raised; });
+    QVERIFY(link.Open());
+    // Left over from before the open: dropped when the port opens.
+    link.SetThreshold(4);
+    master.Send("LB");
+    QTest::qWait(50);
+    QCOMPARE(raised, 0);
+    master.Send("TW");
+    QTRY_COMPARE(raised, 1);
+    QCOMPARE(link.ReadAll(), QByteArray("LBTW"));
+    QVERIFY(link.ReadAll().isEmpty());
+
+    // Threshold 0: bytes are buffered, nothing is raised.
+    link.SetThreshold(0);
+    master.Send("abcdef");
+    QTest::qWait(50);
+    QCOMPARE(raised, 1);
+    QCOMPARE(link.ReadAll(), QByteArray("abcdef"));
+
+    // A whole answer arriving in one piece raises once.
+    link.SetThreshold(20);
+    master.Send(QByteArray(20, '\x06'));
+    QTRY_COMPARE(raised, 2);
+    QTest::qWait(30);
+    QCOMPARE(raised, 2);
+    QCOMPARE(link.ReadAll().size(), 20);
+  }
+
+  void input_from_before_the_open_is_dropped() {
+    PtyMaster master;
+    QtSerialLink link([&master](int) { return master.Path(); });
+    QVERIFY(link.Open());
+    master.Send("stale");
+    QTest::qWait(50);
+    link.Close();
+    master.Send("older");
+    QVERIFY(link.Open());
+    QTest::qWait(50);
+    QVERIFY(link.ReadAll().isEmpty());
+  }
+
+  void vanishing_device_raises_lost_once_and_closes() {
+    PtyMaster master;
+    QtSerialLink link([&master](int) { return master.Path(); });
+    int lost = 0;
+    QString reason;
+    link.SetLostHandler([&](const QString& why) {
+      ++lost;
+      reason = why;
+      QVERIFY(!link.IsOpen());  // closed by the time the handler runs
+    });
+    link.SetThreshold(4);
+    QVERIFY(link.Open());
+    master.HangUp();
+    QTRY_COMPARE(lost, 1);
+    QTest::qWait(100);  // the read errors stop: no second report, no busy loop
+    QCOMPARE(lost, 1);
+    QVERIFY(!link.IsOpen());
+    QVERIFY(reason.contains(master.Path()));
+    QVERIFY(!link.Write(QByteArray("LBTW")));
+    QVERIFY(!link.Open());  // the device is gone
+    QVERIFY(link.LastOpenFailed());
+    QCOMPARE(lost, 1);
+  }
+
+  void failed_write_reports_lost_after_the_call_unless_closed_first() {
+    for (const bool closeFirst : {false, true}) {
+      PtyMaster master;
+      QtSerialLink link([&master](int) { return master.Path(); });
+      int lost = 0;
+      link.SetLostHandler([&lost](const QString&) { ++lost; });
+      QVERIFY(link.Open());
+      master.HangUp();
+      QVERIFY(!link.Write(QByteArray("LBTW")));  // fails at once, reports nothing yet
+      QCOMPARE(lost, 0);
+      QVERIFY(!link.IsOpen());
+      QVERIFY(link.DeviceFailed());
+      if (closeFirst) link.Close();  // the owner closed it: a late report would mislead
+      QTest::qWait(50);
+      QCOMPARE(lost, closeFirst ? 0 : 1);
+    }
+  }
+};
+
+QTEST_GUILESS_MAIN(TestQtSerialLinkPty)
+#include "tst_qtseriallink_pty.moc"
