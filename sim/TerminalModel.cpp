@@ -110,7 +110,9 @@ QByteArray TerminalModel::Answer(const QByteArray& frame, const QString& setting
   const bool atTransfer = session_ && settings == TransferFormat();
 
   if (frame == kGreeting) {
-    if (!atGreeting) return QByteArray();
+    // A greeting inside a session (the tool gave up without the end
+    // request) starts a new one.
+    if (!atGreeting && !atTransfer) return QByteArray();
     if (faults_.firstTry == Faults::FirstTry::Handshake && !firstTryUsed_) {
       firstTryUsed_ = true;
       return QByteArray();

@@ -32,6 +32,9 @@ class TestTerminalModel : public QObject {
     QCOMPARE(answer.mid(4), terminal.Memory().Bytes(0, 16));
     // A repeated greeting inside the session resumes it.
     QCOMPARE(Ask(terminal, "L35W", "9600,E,8,1"), QByteArray("LBTW"));
+    // So does a new greeting, whatever format it comes at.
+    QCOMPARE(Ask(terminal, "LBTW", "9600,E,8,1"), QByteArray("LBTW"));
+    QVERIFY(terminal.InSession());
     QCOMPARE(Ask(terminal, "E", "9600,E,8,1"), QByteArray());
     QVERIFY(!terminal.InSession());
   }
