@@ -46,6 +46,7 @@ AdcGrid::AdcGrid(ParameterImage& image, const bool& fillingControls, QWidget* pa
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setWordWrap(true);
+  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);  // the size of its cells
 
   const QBrush headingBrush = palette().brush(QPalette::Button);
   const int rowHeight = fontMetrics().height() + 6;

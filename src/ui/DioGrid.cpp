@@ -35,6 +35,7 @@ DioGrid::DioGrid(ParameterImage& image, const bool& fillingControls, QWidget* pa
   verticalHeader()->setMinimumSectionSize(1);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::SingleSelection);
+  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);  // the size of its cells
 
   const QBrush headingBrush = palette().brush(QPalette::Button);
   const int rowHeight = fontMetrics().height() + 6;
