@@ -33,7 +33,7 @@ uint8_t Plain(const FirmwareImage& image, uint32_t address) {
   return image.StoredByte(address) ^ FirmwareImage::Key(address);
 }
 
-QByteArray Lines(const QList<QByteArray>& lines) { return lines.toVector().toList().join('\n'); }
+QByteArray Lines(const QByteArrayList& lines) { return lines.join('\n'); }
 
 }  // namespace
 
