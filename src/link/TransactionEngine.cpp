@@ -74,6 +74,7 @@ bool TransactionEngine::State::Prepare(Kind kind) {
   if (link.IsOpen()) link.Close();
   link.SetPort(portNumber);
   retryCount = 0;
+  stalledTimeouts = 0;
   link.SetThreshold(0);
   return true;
 }
@@ -160,13 +161,16 @@ void TransactionEngine::State::OnTimeout() {
   if (!awaitingAnswer || timeoutBusy) return;
   timeoutBusy = true;
   ++retryCount;
+  ++stalledTimeouts;
   if (lastKind == Frame::kProbeAnswer && retryCount < kProbeTries) {
     formatIndex = FormatTable::Advance(formatIndex);
     SendFrame(Mode::Retry);
-  } else if (lastKind != Frame::kProbeAnswer && retryCount < kHandshakeTries) {
+  } else if (lastKind != Frame::kProbeAnswer && retryCount < kHandshakeTries &&
+             stalledTimeouts < kHandshakeTries) {
     SendFrame(Mode::Retry);
   } else {
     retryCount = 0;
+    stalledTimeouts = 0;
     asking = true;
     const bool retry =
         prompts.AskRetry(english ? QStringLiteral("Check connection!Retry or cancel?")

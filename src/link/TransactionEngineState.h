@@ -73,6 +73,10 @@ struct TransactionEngine::State {
   bool timeoutBusy = false;
   bool asking = false;  ///< the Retry/Cancel question is open
   int retryCount = 0;
+  /// Time-outs since the transfer last moved on (an acknowledged data
+  /// answer). A good handshake clears retryCount, so a terminal that always
+  /// answers too late would otherwise be retried for ever without a question.
+  int stalledTimeouts = 0;
   bool adjustPending = false;
   std::vector<Step> plan;
   std::size_t step = 0;
