@@ -7,6 +7,8 @@
 #include "image/Defaults.h"
 #include "image/Identity.h"
 #include "image/ParameterImage.h"
+#include "update/FirmwareImage.h"
+#include "update/IntelHexReader.h"
 
 #include <QFile>
 #include <QSettings>
@@ -290,6 +292,24 @@ class TestCtlEndToEnd : public QObject {
     QVERIFY(ports.lines.first().startsWith(QLatin1String("* COM")));
     QSettings after(settings, QSettings::IniFormat);
     QVERIFY(after.value(QStringLiteral("ComPort")).toString() != QLatin1String("3"));
+  }
+
+  void firmware_check_reports_the_range_without_a_port() {
+    // The update itself is covered by tst_update_e2e.
+    const QString hex = QStringLiteral(TR5906_TEST_DATA "/firmware_linear.hex");
+    FirmwareImage firmware;
+    IntelHexReader reader(firmware);
+    QVERIFY(reader.ReadFile(hex));
+    const CtlRun check = RunCtl({QStringLiteral("update"), hex, QStringLiteral("--check"),
+                                 QStringLiteral("--port"), QStringLiteral("/dev/tr5906-none")});
+    QCOMPARE(check.exitCode, 0);
+    const auto hex8 = [](uint32_t a) {
+      return QString::number(a, 16).toUpper().rightJustified(8, QLatin1Char('0'));
+    };
+    QCOMPARE(check.lines,
+             (QStringList{QStringLiteral("start 0x") + hex8(firmware.ImageStartAddress()),
+                          QStringLiteral("end 0x") + hex8(firmware.ImageEndAddress()),
+                          QStringLiteral("size %1").arg(firmware.DataSize())}));
   }
 
   void usage_errors() {
