@@ -71,13 +71,16 @@ QByteArray PtyPort::ReadAvailable() {
 bool PtyPort::WriteAll(const QByteArray& bytes) {
   const char* data = bytes.constData();
   qsizetype left = bytes.size();
+  int waits = 0;
   while (left > 0 && master_ >= 0) {
     const ssize_t n = ::write(master_, data, static_cast<size_t>(left));
     if (n > 0) {
       data += n;
       left -= n;
-    } else if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
-      usleep(1000);  // the tool is not reading fast enough
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && errno == EAGAIN && ++waits < 2000) {
+      usleep(1000);  // the tool is not reading fast enough; after two seconds: lost
     } else {
       return false;
     }
