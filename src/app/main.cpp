@@ -46,6 +46,11 @@ int main(int argc, char** argv) {
   options.english = parser.isSet(english);
   options.service = parser.isSet(service);
   FormMain window({link, updateLink, clock, ports, nullptr}, options);
+  // A port that does not open: besides the message box, the list gets the
+  // system's reason and the usual cause.
+  const auto reason = [&window](const QString& text) { window.AddMessage(text); };
+  link.SetOpenFailureHandler(reason);
+  updateLink.SetOpenFailureHandler(reason);
   window.show();
   return app.exec();
 }

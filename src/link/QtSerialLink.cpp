@@ -43,10 +43,9 @@ bool QtSerialLink::Open() {
   if (port_.isOpen()) Close();  // a failed session still waiting for its clean-up
   lastOpenFailed_ = true;
   const QString device = DeviceName();
-  if (device.isEmpty()) {
-    errorString_ = QStringLiteral("COM%1: no serial device has this port number").arg(portNumber_);
-    return false;
-  }
+  if (device.isEmpty())
+    return OpenFailed(
+        QStringLiteral("COM%1: no serial device has this port number").arg(portNumber_));
   Format format;
   ParseSettings(settings_, &format);
   port_.setPortName(device);
@@ -63,9 +62,9 @@ bool QtSerialLink::Open() {
 #endif
   port_.setFlowControl(QSerialPort::NoFlowControl);
   if (!port_.open(QIODevice::ReadWrite)) {
-    errorString_ = DescribeOpenFailure(device, port_.error(), port_.errorString());
+    const QString reason = DescribeOpenFailure(device, port_.error(), port_.errorString());
     port_.clearError();
-    return false;
+    return OpenFailed(reason);
   }
   failed_ = false;
   lastOpenFailed_ = false;
@@ -77,6 +76,12 @@ bool QtSerialLink::Open() {
   port_.clear(QSerialPort::Input);
   port_.clearError();
   return true;
+}
+
+bool QtSerialLink::OpenFailed(const QString& reason) {
+  errorString_ = reason;
+  if (openFailure_) openFailure_(reason);
+  return false;
 }
 
 void QtSerialLink::Close() {

@@ -48,6 +48,12 @@ class QtSerialLink : public QObject, public SerialLink {
   QString DeviceName() const;
   /// Whether the last Open() failed (ErrorString() then says why).
   bool LastOpenFailed() const { return lastOpenFailed_; }
+  /// Called with ErrorString() whenever Open() fails, so that the window can
+  /// add the system's reason (and the hint) to its message list below the
+  /// "请重新选择端口！" box.
+  void SetOpenFailureHandler(std::function<void(const QString&)> handler) {
+    openFailure_ = std::move(handler);
+  }
   /// Whether the device failed since the last Open() (ErrorString() says why).
   bool DeviceFailed() const { return deviceFailed_; }
 
@@ -74,8 +80,10 @@ class QtSerialLink : public QObject, public SerialLink {
   void OnError(QSerialPort::SerialPortError error);
   void FailAndClose(const QString& reason);
   void RequestLowLatency();
+  bool OpenFailed(const QString& reason);
 
   Resolver resolver_;
+  std::function<void(const QString&)> openFailure_;
   QSerialPort port_;
   int portNumber_ = 1;
   QString settings_ = QStringLiteral("9600,N,8,1");

@@ -57,8 +57,11 @@ class TestQtSerialLink : public QObject {
   void open_without_a_device_fails_with_a_reason() {
     QtSerialLink link(
         [](int n) { return n == 3 ? QStringLiteral("/dev/tr5906-none") : QString(); });
+    QStringList reported;
+    link.SetOpenFailureHandler([&reported](const QString& reason) { reported << reason; });
     link.SetPort(8);
     QVERIFY(!link.Open());
+    QCOMPARE(reported, QStringList{link.ErrorString()});
     QVERIFY(!link.IsOpen());
     QVERIFY(link.LastOpenFailed());
     QVERIFY(link.ErrorString().contains(QLatin1String("COM8")));
@@ -67,6 +70,7 @@ class TestQtSerialLink : public QObject {
     QVERIFY2(link.ErrorString().startsWith(QLatin1String("/dev/tr5906-none: ")),
              qPrintable(link.ErrorString()));
     QVERIFY(link.ErrorString().contains(QLatin1String("not there")));
+    QCOMPARE(reported.size(), 2);
     QVERIFY(!link.Write("x"));
     QVERIFY(link.ReadAll().isEmpty());
   }
