@@ -72,7 +72,8 @@ struct CtlRun {
 };
 
 /// Runs tr5906ctl to its end, killing it after `limitMs`. `interruptAfterMs`
-/// (when >= 0) sends SIGINT that long after the start.
+/// (when >= 0) sends SIGINT that long after its first output line, when its
+/// transaction (and its Ctrl-C handling) is under way.
 inline CtlRun RunCtl(const QStringList& arguments, int limitMs = 20000, int interruptAfterMs = -1) {
   CtlRun run;
   QProcess process;
@@ -83,6 +84,7 @@ inline CtlRun RunCtl(const QStringList& arguments, int limitMs = 20000, int inte
   process.start();
   if (!process.waitForStarted(5000)) return run;
   if (interruptAfterMs >= 0) {
+    process.waitForReadyRead(limitMs);
     if (!process.waitForFinished(interruptAfterMs) && process.state() == QProcess::Running)
       ::kill(static_cast<pid_t>(process.processId()), SIGINT);
   }
