@@ -1,0 +1,249 @@
+// The transaction engine fed arbitrary answers at every step of every
+// transaction. The input chooses the transaction, the adjust mode and the
+// link format, then, request by request, what comes back: the terminal's
+// true answer, arbitrary bytes, a damaged or cut answer, silence, a late
+// answer, a hang-up, a Cancel from the user, a second Start while busy, and
+// the answers to the Retry/Cancel question.
+//
+// Whatever happens, the transaction must end once, within bounded virtual
+// time, with the port closed; the image may change only where a read puts
+// its data (a write only stamps the marker); every write request on the wire
+// must carry the image's bytes and a correct checksum; and afterwards a
+// healthy terminal must be read successfully by the same engine.
+#include "FakeSerialLink.h"
+#include "ManualClock.h"
+#include "RecordingSink.h"
+#include "SimDevice.h"
+#include "TerminalModel.h"
+#include "image/ParameterImage.h"
+#include "link/FormatTable.h"
+#include "link/Frame.h"
+#include "link/Prompts.h"
+#include "link/TransactionEngine.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+/// Answers the user's questions from the input; Cancel once it runs dry or
+/// after a few Retries, so every run ends.
+class FuzzPrompts : public Prompts {
+ public:
+  explicit FuzzPrompts(FuzzedDataProvider& in) : in_(in) {}
+  void Critical(const QString&) override {}
+  void Information(const QString&) override {}
+  bool AskRetry(const QString&) override {
+    ++asked_;
+    return retries_ < 3 && in_.remaining_bytes() > 0 && in_.ConsumeBool() && ++retries_ > 0;
+  }
+  bool AskOkCancel(const QString&) override { return false; }
+  QString ChooseFile(FileMode, const QString&, const QString&, bool) override { return {}; }
+
+ private:
+  FuzzedDataProvider& in_;
+  int retries_ = 0;
+  int asked_ = 0;
+};
+
+/// Sits between the link and the simulated terminal and, for each request,
+/// lets the input decide what the line carries back.
+class FuzzLine : public SimDevice {
+ public:
+  FuzzLine(FuzzedDataProvider& in, TerminalModel& terminal, ManualClock& clock,
+           TransactionEngine& engine)
+      : in_(in), terminal_(terminal), clock_(clock), engine_(engine) {}
+
+  /// Off: every request gets the terminal's own answer.
+  bool fuzzing = true;
+
+  DeviceReply Receive(const QByteArray& bytes, const QString& settings) override {
+    DeviceReply truth = terminal_.Receive(bytes, settings);
+    if (!fuzzing || in_.remaining_bytes() == 0) {
+      if (fuzzing) truth.bytes.clear();  // a dry input is a silent line
+      return truth;
+    }
+    static constexpr std::chrono::milliseconds kDelays[] = {0ms,   1ms,    2ms,    500ms,
+                                                            999ms, 1000ms, 1001ms, 2500ms};
+    const uint8_t control = in_.ConsumeIntegral<uint8_t>();
+    DeviceReply reply;
+    reply.delay = kDelays[(control >> 4) & 7];
+    switch (control & 15) {
+      case 0:  // silence
+        break;
+      case 1:  // the truth, late or not
+      case 2:
+      case 3:
+        reply.bytes = truth.bytes;
+        break;
+      case 4:  // arbitrary bytes
+        reply.bytes = QByteArray::fromStdString(in_.ConsumeRandomLengthString(40));
+        break;
+      case 5: {  // the truth with one byte changed
+        reply.bytes = truth.bytes;
+        if (!reply.bytes.isEmpty()) {
+          const int at = in_.ConsumeIntegralInRange<int>(0, int(reply.bytes.size()) - 1);
+          reply.bytes[at] = static_cast<char>(in_.ConsumeIntegral<uint8_t>());
+        }
+        break;
+      }
+      case 6:  // the truth cut short
+        reply.bytes = truth.bytes.left(in_.ConsumeIntegralInRange<int>(0, 20));
+        break;
+      case 7:  // the truth with more behind it
+        reply.bytes = truth.bytes + QByteArray::fromStdString(in_.ConsumeRandomLengthString(24));
+        break;
+      case 8:  // the cable is pulled
+        reply.bytes = truth.bytes.left(in_.ConsumeIntegralInRange<int>(0, 4));
+        reply.hangUp = true;
+        break;
+      case 9:  // the user cancels
+        clock_.Schedule(reply.delay, [this] { engine_.Cancel(); });
+        reply.bytes = truth.bytes;
+        break;
+      case 10:  // the user presses another button meanwhile
+        clock_.Schedule(reply.delay, [this] {
+          if (engine_.Busy()) Check(!engine_.StartRead() && !engine_.StartWrite());
+        });
+        reply.bytes = truth.bytes;
+        break;
+      case 11:  // the answer twice
+        reply.bytes = truth.bytes + truth.bytes;
+        break;
+      default:  // the truth, with the fuzzed delay
+        reply.bytes = truth.bytes;
+        break;
+    }
+    return reply;
+  }
+
+ private:
+  FuzzedDataProvider& in_;
+  TerminalModel& terminal_;
+  ManualClock& clock_;
+  TransactionEngine& engine_;
+};
+
+bool InRange(int i, int from, int to) { return i >= from && i < to; }
+
+/// Whether a read of this kind may have put data at image byte `i`.
+bool ReadMayTouch(int i, bool service) {
+  if (InRange(i, 0, 0x110) || InRange(i, ParameterImage::kIdentityByte, 0x404)) return true;
+  return service &&
+         (InRange(i, ParameterImage::kSerialNumberByte, 2080) ||
+          InRange(i, ParameterImage::kExtendedBase, ParameterImage::kExtendedBase + 2048));
+}
+
+void CheckWrites(const FakeSerialLink& link, const ParameterImage& image) {
+  for (const QByteArray& frame : link.Writes()) {
+    Check(!frame.isEmpty());
+    if (frame.at(0) != Frame::kWrite) continue;
+    Check(frame.size() >= 5);
+    const int address = uint8_t(frame.at(1)) * 256 + uint8_t(frame.at(2));
+    const int count = uint8_t(frame.at(3));
+    Check(frame.size() == count + 5);
+    Check(Frame::Checksum(frame.left(frame.size() - 1)) == uint8_t(frame.back()));
+    if (address == Frame::kResetAddress && count == 0) continue;
+    Check(address + count <= ParameterImage::kSize);
+    Check(frame.mid(4, count) == image.Bytes(address, count));
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzedDataProvider in(data, size);
+  static const QString kFormats[] = {
+      QStringLiteral("9600,N,8,1"),   QStringLiteral("9600,E,7,1"), QStringLiteral("19200,O,8,1"),
+      QStringLiteral("115200,O,7,1"), QStringLiteral("9600,N,8,2"),  // not in the table
+  };
+  const int kind = in.ConsumeIntegralInRange<int>(0, 4);
+  const bool adjust = in.ConsumeBool();
+  const bool service = in.ConsumeBool() && in.ConsumeBool();
+  const QString format = kFormats[in.ConsumeIntegralInRange<int>(0, kind == 4 ? 3 : 4)];
+
+  ManualClock clock;
+  static const TerminalModel pristine;  // copies share its memory until they write
+  TerminalModel terminal = pristine;
+  terminal.SetFormat(format);
+  if (kind == 3) {
+    terminal.AddLogEntry("first entry of the log");
+    terminal.SetLogBytes(4, QByteArray::fromStdString(in.ConsumeBytesAsString(8)));
+  }
+  FakeSerialLink link(clock, nullptr);
+  FuzzPrompts prompts(in);
+  RecordingSink sink;
+  ParameterImage image;
+  for (int i = 0; i < ParameterImage::kSize; i += 97) image.SetByte(i, uint8_t(i / 97));
+  TransactionEngine engine(link, clock, prompts, sink, image);
+  FuzzLine line(in, terminal, clock, engine);
+  link.AttachDevice(&line);
+  engine.SetLinkSettings(format);
+  engine.SetAdjustMode(adjust);
+  engine.SetServiceTransfer(service, service);
+
+  int finished = 0;
+  bool ok = false;
+  engine.SetFinishedHandler([&](TransactionEngine::Kind, bool outcome) {
+    ++finished;
+    ok = outcome;
+  });
+
+  ParameterImage before = image;
+  bool started = false;
+  switch (kind) {
+    case 0:
+      started = engine.StartRead();
+      break;
+    case 1:
+      started = engine.StartWrite();
+      before.StampValidMarker();
+      break;
+    case 2:
+      started = engine.StartReset();
+      break;
+    case 3:
+      started = engine.StartLog();
+      break;
+    default:
+      started = engine.StartDetect();
+      break;
+  }
+  Check(started);
+  Check(finished == 0);  // never reported from inside Start
+
+  Check(clock.RunUntil([&] { return finished > 0; }, 48h));
+  clock.RunFor(5s);
+  Check(finished == 1);
+  Check(!link.IsOpen());
+  Check(!engine.Busy());
+  Check(engine.OperationSucceeded() == ok);
+  for (int i = 0; i < ParameterImage::kSize; ++i) {
+    if (kind == 0 && ReadMayTouch(i, service)) continue;
+    Check(image.Byte(i) == before.Byte(i));
+  }
+  CheckWrites(link, image);
+
+  // Nothing that happened leaves the engine unable to read a healthy terminal
+  // (checked for one input in four, to keep the runs short).
+  if (size % 4 != 0) return 0;
+  line.fuzzing = false;
+  engine.SetLinkSettings(format);
+  engine.SetServiceTransfer(false, false);
+  link.ClearLog();
+  Check(engine.StartRead());
+  Check(clock.RunUntil([&] { return finished > 1; }, 1h));
+  Check(finished == 2 && ok);
+  Check(!link.IsOpen());
+  Check(image.Bytes(0, 0x110) == terminal.Memory().Bytes(0, 0x110));
+  return 0;
+}
