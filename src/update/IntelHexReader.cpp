@@ -84,12 +84,20 @@ bool IntelHexReader::AnalyseHexLine(const char* line, int length) {
   while (length > 0 && IsBlank(line[length - 1])) --length;
   if (length == 0) return true;
 
-  if (line[0] != ':') return Fail(QStringLiteral("not a record (no ':' at the start)"));
+  // A line that is not a record (a comment, a title) is passed over.
+  if (line[0] != ':') return true;
   if (endSeen_) return Fail(QStringLiteral("record after the end-of-file record"));
-  if (length < kHeaderLength + 2) return Fail(QStringLiteral("record too short"));
+  if (length < 3) return Fail(QStringLiteral("record too short"));
 
   const int count = ReadOneByte(line, length, 2);
   if (count < 0) return Fail(QStringLiteral("not a hexadecimal digit in the byte count"));
+  // A record without data carries nothing that could reach the flash: it is
+  // taken as it stands, checksum and all; only an end-of-file mark counts.
+  if (count == 0) {
+    if (length >= kHeaderLength && ReadOneByte(line, length, 8) == kEndOfFile) endSeen_ = true;
+    return true;
+  }
+  if (length < kHeaderLength + 2) return Fail(QStringLiteral("record too short"));
   const int expected = kHeaderLength + 2 * count + 2;
   if (length < expected) {
     return Fail(QStringLiteral("shorter than its count of %1 data bytes says").arg(count));

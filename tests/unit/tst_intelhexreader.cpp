@@ -179,7 +179,11 @@ void TestIntelHexReader::longestRecord() {
 void TestIntelHexReader::emptyRecordsAndBlankLines() {
   FirmwareImage image;
   IntelHexReader reader(image);
-  QVERIFY2(reader.ReadData("\n  \r\n" + Linear(0x0801) + "  \r\n:0000000000\r\n\t" +
+  // Lines that are no record are passed over; records without data are taken
+  // whatever their checksum.
+  QVERIFY2(reader.ReadData("\n  \r\nfirmware 1.2\n" + Linear(0x0801) +
+                           "  \r\n:0000000000\r\n"
+                           ":00000000FF\r\n\t" +
                            Record(0, 0x20, "xy") + "\r\n\r\n" + kEnd + "\r\n\x1a"),
            qPrintable(reader.ErrorText()));
   QCOMPARE(image.ImageStartAddress(), 0x08010020u);
@@ -206,9 +210,7 @@ void TestIntelHexReader::malformed_data() {
   QTest::newRow("count smaller than data")
       << head + ":03000000414243440A\n" + kEnd << 2 << "longer than";
   QTest::newRow("bad checksum") << head + ":04000000414243440B\n" + kEnd << 2 << "bad checksum";
-  QTest::newRow("bad checksum of an empty record")
-      << head + good + "\n:00000001FE" << 3 << "bad checksum";
-  QTest::newRow("unknown type") << head + Record(6, 0, "") + "\n" + good + "\n" + kEnd << 2
+  QTest::newRow("unknown type") << head + Record(6, 0, "x") + "\n" + good + "\n" + kEnd << 2
                                 << "unknown record type 06";
   QTest::newRow("02 too long") << Record(2, 0, QByteArray(4, 0)) + "\n" + kEnd << 1
                                << "wrong length";
@@ -224,7 +226,6 @@ void TestIntelHexReader::malformed_data() {
       << Linear(0x0804) + "\n" + Record(0, 0x1FFF, "AB") + "\n" + kEnd << 2 << "outside the flash";
   QTest::newRow("far above the flash")
       << Linear(0xFFFF) + "\n" + Record(0, 0xFFFF, "A") + "\n" + kEnd << 2 << "outside the flash";
-  QTest::newRow("text line") << head + good + "\nhello\n" + kEnd << 3 << "not a record";
   QTest::newRow("record after the end") << head + kEnd + "\n" + good << 3 << "after the end";
   QTest::newRow("1 MB line") << head + ':' + QByteArray(1 << 20, '0') + "\n" + kEnd << 2
                              << "longer than 1024";
@@ -313,7 +314,7 @@ void TestIntelHexReader::hugeOrGarbageFilesAreRefusedQuickly() {
   QVERIFY(reader.ErrorReason().contains("longer than"));
   QVERIFY(timer.elapsed() < 1000);
 
-  // Binary noise with line ends: the first line is already no record.
+  // Binary noise with line ends: no line is a good record, nothing is taken.
   QByteArray noise;
   quint32 x = 12345;
   for (int i = 0; i < 1 << 20; ++i) {
@@ -321,8 +322,6 @@ void TestIntelHexReader::hugeOrGarbageFilesAreRefusedQuickly() {
     noise.append(static_cast<char>(x >> 24));
   }
   QVERIFY(!reader.ReadData(noise));
-  QVERIFY(reader.ErrorLine() >= 1);
-  QVERIFY(reader.LinesRead() < 100);
 }
 
 void TestIntelHexReader::missingFile() {
