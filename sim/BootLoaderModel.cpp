@@ -71,7 +71,7 @@ DeviceReply BootLoaderModel::Receive(const QByteArray& bytes, const QString& set
     return reply;
   }
   // Bytes at the wrong format arrive garbled: the boot loader ignores them.
-  if (!SameFormat(settings, QString::fromLatin1(kBootSettings))) return reply;
+  if (!SameFormat(settings, bootSettings_)) return reply;
   input_.append(bytes);
   reply.bytes = BootLoaderReceive();
   return reply;

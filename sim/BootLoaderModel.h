@@ -45,6 +45,9 @@ class BootLoaderModel : public SimDevice {
 
   /// Settings at which the application listens for the start frame.
   void SetApplicationSettings(const QString& settings) { appSettings_ = settings; }
+  /// Settings at which the boot loader itself listens ("19200,N,8,1" unless
+  /// set; the benchmarks run it at the link's 115200 baud).
+  void SetBootSettings(const QString& settings) { bootSettings_ = settings; }
   /// Last byte of the answer to the start frame; 0x11 or more makes the tool
   /// refuse the update.
   void SetVersion(uint8_t version) { version_ = version; }
@@ -93,6 +96,7 @@ class BootLoaderModel : public SimDevice {
 
   QByteArray flash_;
   QString appSettings_ = QStringLiteral("9600,N,8,1");
+  QString bootSettings_ = QString::fromLatin1(kBootSettings);
   uint8_t version_ = 0x10;
   bool exactFormat_ = true;
   bool inBootLoader_ = false;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 
 PtyServer::PtyServer(PtyPort& port, SimDevice& device) : port_(port), device_(device) {}
 
@@ -51,7 +52,10 @@ bool PtyServer::Handle(const Event& event) {
   if (reply.hangUp) return false;
   if (reply.bytes.isEmpty()) return true;
   Event answer;
-  const Clock::time_point start = std::max(Clock::now() + reply.delay, outputFreeAt_);
+  // The answer starts when the request has arrived (event.at), however late
+  // this process got to handle it: on a real line the device's timing does
+  // not depend on the host's scheduler.
+  const Clock::time_point start = std::max(event.at + reply.delay, outputFreeAt_);
   const std::chrono::nanoseconds duration =
       wire_ ? event.byteTime * static_cast<long>(reply.bytes.size()) : std::chrono::nanoseconds(0);
   answer.at = start + duration;
@@ -74,14 +78,20 @@ bool PtyServer::Run() {
         return true;
       }
     }
-    int timeoutMs = -1;
+    // Wake exactly when the next event is due: a timeout in whole
+    // milliseconds would make every byte time late by up to a millisecond.
+    timespec timeout{};
+    timespec* wait = nullptr;
     if (!events_.empty()) {
-      const auto wait =
-          std::chrono::duration_cast<std::chrono::microseconds>(events_.top().at - Clock::now());
-      timeoutMs = static_cast<int>(std::max<long long>(0, (wait.count() + 999) / 1000));
+      const long long ns = std::max<long long>(
+          0, std::chrono::duration_cast<std::chrono::nanoseconds>(events_.top().at - Clock::now())
+                 .count());
+      timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
+      timeout.tv_nsec = static_cast<long>(ns % 1000000000);
+      wait = &timeout;
     }
     pollfd fds[2] = {{port_.MasterFd(), POLLIN, 0}, {stopFd_, POLLIN, 0}};
-    const int ready = ::poll(fds, stopFd_ >= 0 ? 2 : 1, timeoutMs);
+    const int ready = ::ppoll(fds, stopFd_ >= 0 ? 2 : 1, wait, nullptr);
     if (ready < 0 && errno != EINTR) return false;
     if (stopFd_ >= 0 && (fds[1].revents & POLLIN)) return false;
     if (ready > 0 && (fds[0].revents & POLLIN)) {

@@ -141,6 +141,8 @@ int main(int argc, char** argv) {
   const auto refuseVersionOption =
       opt("refuse-version", "Fault: answer the start frame with version 0x11.");
   const auto bootLoaderOption = opt("boot-loader", "Start in the boot loader.");
+  const auto bootSettingsOption =
+      opt("boot-settings", "The boot loader's own format (default 19200,N,8,1).", "format");
   const auto dumpFlashOption =
       opt("dump-flash", "Write the flash (270336 bytes) to FILE on exit.", "file");
   const auto dumpImageOption =
@@ -232,6 +234,12 @@ int main(int argc, char** argv) {
     bootLoader.SetVersion(static_cast<uint8_t>(number));
   }
   if (parser.isSet(refuseVersionOption)) bootLoader.SetVersion(0x11);
+  if (parser.isSet(bootSettingsOption)) {
+    QtSerialLink::Format parsed;
+    if (!QtSerialLink::ParseSettings(parser.value(bootSettingsOption), &parsed))
+      return Usage(QStringLiteral("--boot-settings takes a format such as 19200,N,8,1"));
+    bootLoader.SetBootSettings(QtSerialLink::FormatSettings(parsed));
+  }
   if (parser.isSet(bootLoaderOption)) bootLoader.EnterBootLoader();
   int mapNumber = 0;
   if (parser.isSet(mapOption) && !ParseInt(parser.value(mapOption), 1, 99, &mapNumber))
