@@ -86,6 +86,9 @@ void TransactionEngine::State::SendFrame(Mode mode) {
                        mode == Mode::OpenDetect || mode == Mode::End;
   if (opening) {
     lastKind = Frame::kNoAnswer;
+    // Everything is transferred when the end request goes: a port that is
+    // gone by then is not worth a question.
+    if (mode == Mode::End && !link.IsOpen()) return;
     if (!link.IsOpen() && !link.Open()) {
       prompts.Critical(english ? QStringLiteral("Please reselect COM port!")
                                : QStringLiteral("请重新选择端口！"));
