@@ -208,11 +208,15 @@ class TestEngine : public QObject {
 
   void linkFormatOutsideTheTableHasNoTryLine() {
     TerminalRig rig;
-    rig.SetFormat("9600,N,8,2");
+    rig.terminal.SetFormat("9600,N,8,2");
+    rig.image.SetByte(2, 0x0A);
+    rig.engine.SameAsDevice("9600,N,8,2");
+    QCOMPARE(rig.engine.LinkSettings(), QString("9600,N,8,2"));
     QCOMPARE(rig.engine.FormatIndex(), -1);
     QVERIFY(rig.engine.StartReset());
     QVERIFY(rig.WaitFinished(5s));
-    QCOMPARE(rig.sink.Lines(), (QStringList{"设置数据", "102%", "设置成功"}));
+    QCOMPARE(rig.sink.Lines(),
+             (QStringList{"软件串口格式为:9600,N,8,2(A 0 0)", "设置数据", "102%", "设置成功"}));
   }
 
   void lostDataAnswerResumesFromTheHandshake() {
