@@ -14,13 +14,17 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
+/// Stops the run with the line of the broken promise.
+void Check(bool condition, int line = __builtin_LINE()) {
+  if (condition) return;
+  std::fprintf(stderr, "check failed at %s:%d\n", __FILE__, line);
+  std::abort();
 }
 
 /// An in-memory file with a path the loader can open.

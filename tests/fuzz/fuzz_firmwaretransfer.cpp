@@ -22,6 +22,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -29,8 +30,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
+/// Stops the run with the line of the broken promise.
+void Check(bool condition, int line = __builtin_LINE()) {
+  if (condition) return;
+  std::fprintf(stderr, "check failed at %s:%d\n", __FILE__, line);
+  std::abort();
 }
 
 class FuzzPrompts : public Prompts {
@@ -112,7 +116,9 @@ void CheckWire(const FakeSerialLink& link, const FirmwareImage& image) {
     Check(count >= 1 && count <= 128);
     Check(address >= image.ImageStartAddress() && address <= image.ImageEndAddress());
     Check(FirmwareImage::Contains(int64_t{address} + count - 1));
-    if (i + 1 < writes.size() && writes[i + 1].size() == count + 1) {
+    // What follows is the data block, unless the write frame was repeated
+    // (refused or unanswered), which is all that can follow it otherwise.
+    if (i + 1 < writes.size() && writes[i + 1].size() == count + 1 && writes[i + 1] != frame) {
       const QByteArray& block = writes[i + 1];
       Check(block.left(count) == image.StoredBytes(address, count));
       Check(FirmwareTransfer::CheckByte(block.left(count)) == uint8_t(block.back()));

@@ -11,12 +11,16 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-void Check(bool condition) {
-  if (!condition) std::abort();
+/// Stops the run with the line of the broken promise.
+void Check(bool condition, int line = __builtin_LINE()) {
+  if (condition) return;
+  std::fprintf(stderr, "check failed at %s:%d\n", __FILE__, line);
+  std::abort();
 }
 
 }  // namespace
