@@ -5,6 +5,7 @@
 #include "TerminalModel.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QImage>
 #include <QPushButton>
@@ -63,6 +64,12 @@ void TestFormMainScreens::everyPage() {
   QTest::mouseClick(form->findChild<QPushButton*>("CommandRead"), Qt::LeftButton);
   QVERIFY(rig.clock.RunUntil([&] { return !form->Engine().Busy(); }, std::chrono::minutes(1)));
   form->findChild<QTabBar*>("TabStrip1")->setCurrentIndex(tab);
+  // The ports are files of a temporary folder here; show them as a PC lists
+  // its adapters.
+  auto* ports = form->findChild<QComboBox*>("ComboComPort");
+  QCOMPARE(ports->count(), 2);
+  ports->setItemText(0, "COM1 (ttyUSB0)");
+  ports->setItemText(1, "COM2 (ttyUSB1)");
   QApplication::processEvents();
 
   const QImage picture = form->grab().toImage();
