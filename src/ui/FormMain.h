@@ -24,7 +24,6 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QTabBar;
-class QTableWidget;
 class SerialLink;
 
 /// What the main window works with; the composition root hands in the real
@@ -72,16 +71,26 @@ class FormMain : public QWidget {
   /// Appends a line to ListMsg and selects it.
   void AddMessage(const QString& text);
 
+  /// The parameter image every control shows and every editor writes.
   ParameterImage& Image() { return image_; }
+  /// The transactions of the buttons (read, write, reset, log, detection).
   TransactionEngine& Engine() { return *engine_; }
+  /// The message boxes and file dialogs in use (the injected ones or the window's).
   Prompts& WindowPrompts() { return *prompts_; }
 
+  /// LanguageEnglish: every caption in English.
   bool LanguageEnglish() const { return english_; }
+  /// ServiceEnabled: page 5, Check1 and CommandFactory are available.
   bool ServiceEnabled() const { return service_; }
+  /// AdjustMode: the adjust box is shown and a write sends the adjust byte.
   bool AdjustMode() const { return adjustMode_; }
+  /// True while ShowImage or ShowIdentity fills the controls.
   bool FillingControls() const { return fillingControls_; }
+  /// The PC port number of the transactions (1 to 99).
   int PortNumber() const { return portNumber_; }
+  /// The link format the transactions greet the terminal with.
   QString LinkSettings() const;
+  /// The RS-485 format as the "485 COM" lists show it ("9600,N,8,1").
   QString DeviceFormatText() const { return deviceFormatText_; }
   /// The page on screen, 1 to 5.
   int CurrentPage() const { return page_; }
