@@ -59,10 +59,11 @@ inline double Min(const std::vector<double>& values) {
 
 /// One finished child process.
 struct ProcessRun {
-  bool ok = false;     ///< started, and exited with status 0
-  int status = -1;     ///< exit status, or -signal
-  double seconds = 0;  ///< wall time from spawn to exit
-  long maxRssKb = 0;   ///< peak resident memory of the child
+  bool ok = false;        ///< started, and exited with status 0
+  int status = -1;        ///< exit status, or -signal
+  double seconds = 0;     ///< wall time from spawn to exit
+  long maxRssKb = 0;      ///< peak resident memory of the child
+  double cpuSeconds = 0;  ///< user and system time of the child
 };
 
 /// Runs a program to its end with standard output and error on /dev/null
@@ -103,6 +104,8 @@ inline ProcessRun RunProcess(const QStringList& command, int stopAfterMs = -1,
   if (wait4(pid, &status, 0, &usage) != pid) return run;
   run.seconds = Seconds(std::chrono::steady_clock::now() - start).count();
   run.maxRssKb = usage.ru_maxrss;
+  run.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
   run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return run;
@@ -125,9 +128,12 @@ class Simulator {
 
   /// Starts it; true once it has printed its device path.
   bool Start(const QString& program, const QStringList& arguments) {
+    // BENCH_TRACE=1: the simulator shows every request and answer.
+    const bool trace = qEnvironmentVariableIsSet("BENCH_TRACE");
     process_.setProgram(program);
-    process_.setArguments(arguments);
-    process_.setProcessChannelMode(QProcess::SeparateChannels);
+    process_.setArguments(trace ? arguments + QStringList{QStringLiteral("--trace")} : arguments);
+    process_.setProcessChannelMode(trace ? QProcess::ForwardedErrorChannel
+                                         : QProcess::SeparateChannels);
     process_.start();
     if (!process_.waitForStarted(5000)) return false;
     QElapsedTimer timer;

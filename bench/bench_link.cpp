@@ -96,12 +96,24 @@ Measurement Analyse(const std::vector<TimingLink::Event>& events, size_t first,
   return m;
 }
 
+/// Lets the event loop run for `ms` milliseconds.
+void Idle(int ms) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
 class Bench {
  public:
   Bench(QString sim, QString ctl, QString dir) : sim_(sim), ctl_(ctl), dir_(dir) {}
 
   /// One engine transaction on the simulator at `device`.
   Measurement Transaction(const QString& device, TransactionEngine::Kind kind) {
+    // A moment of quiet first, as between a technician's clicks: the end
+    // request of the previous transaction is still on its way (1 ms after
+    // it the port closes), and the simulator tells the formats of a
+    // pseudo-terminal apart by its session, not by the bits on the line.
+    Idle(20);
     QtSerialLink serial([device](int) { return device; });
     TimingLink link(serial);
     QtClock clock;
@@ -139,6 +151,7 @@ class Bench {
         0);
     // A repeated request would mean a lost answer, not a clean run.
     m.ok = ok && !sink.Lines().join(QLatin1Char('\n')).contains(QLatin1String("Retry("));
+    if (!m.ok) std::fprintf(stderr, "%s\n", qPrintable(sink.Lines().join(QLatin1String(" | "))));
     return m;
   }
 
@@ -202,6 +215,24 @@ class Bench {
          << QString::fromLatin1(kLinkFormat) << QStringLiteral("--settings")
          << QDir(dir_).filePath(QStringLiteral("ctl.ini"));
     return RunProcess(line);
+  }
+
+  /// What opening and closing the port cost, in ms (medians): a transaction
+  /// opens it twice (the greeting, then at 8 data bits) and closes it twice.
+  std::pair<double, double> PortCost(const QString& device, int times) {
+    QtSerialLink link([device](int) { return device; });
+    link.SetSettings(QString::fromLatin1(kLinkFormat));
+    std::vector<double> open, close;
+    for (int i = 0; i < times; ++i) {
+      const auto t0 = TimingLink::Clock::now();
+      if (!link.Open()) return {-1, -1};
+      const auto t1 = TimingLink::Clock::now();
+      link.Close();
+      const auto t2 = TimingLink::Clock::now();
+      open.push_back(Millis(t1 - t0).count());
+      close.push_back(Millis(t2 - t1).count());
+    }
+    return {Median(open), Median(close)};
   }
 
   QString Dir() const { return dir_; }
@@ -275,6 +306,7 @@ int main(int argc, char** argv) {
       {"write", TransactionEngine::Kind::Write},
       {"reset", TransactionEngine::Kind::Reset}};
   std::map<QString, Series> series;
+  std::pair<double, double> portCost{-1, -1};
 
   for (const bool wire : {true, false}) {
     Simulator sim;
@@ -292,7 +324,10 @@ int main(int argc, char** argv) {
             bench.Transaction(sim.Path(), kind), wire);
       }
     }
-    if (!wire) continue;
+    if (!wire) {
+      portCost = bench.PortCost(sim.Path(), 4 * runs);
+      continue;
+    }
     // The same through whole tr5906ctl processes (start-up, loading, exit).
     const QString file = dir.filePath(QStringLiteral("read.quelt"));
     for (int run = 0; run < runs; ++run) {
@@ -367,6 +402,9 @@ int main(int argc, char** argv) {
                  Num(Median(s.turnarounds), 3), Num(Max(s.turnarounds), 3)));
   }
   Out(QString());
+  Out(QStringLiteral("Opening the port (QSerialPort, with its lock file) costs %1 ms, closing "
+                     "it %2 ms (medians); a configuration transaction does each twice.\n")
+          .arg(Num(portCost.first, 3), Num(portCost.second, 3)));
   int failures = 0;
   for (const auto& [name, s] : series) failures += s.failures;
   if (failures) Out(QStringLiteral("FAILED_RUNS %1").arg(failures));
