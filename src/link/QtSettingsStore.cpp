@@ -9,6 +9,12 @@ QtSettingsStore::QtSettingsStore(const QString& path) : settings_(path, QSetting
 QString QtSettingsStore::Value(const QString& key) const { return settings_.value(key).toString(); }
 
 bool QtSettingsStore::SetValue(const QString& key, const QString& value) {
+  // Every write goes to disk with a lock file and two syncs; storing what
+  // the file already holds (the window remembers the same port at every
+  // start) writes nothing. sync() first takes in other programs' changes.
+  settings_.sync();
+  if (settings_.contains(key) && settings_.value(key).toString() == value)
+    return settings_.status() == QSettings::NoError;
   settings_.setValue(key, value);
   settings_.sync();
   return settings_.status() == QSettings::NoError && settings_.isWritable();
