@@ -143,8 +143,8 @@ int main(int argc, char** argv) {
   }
 
   const double speedup = Median(srecMs) / Median(ctlMs);
-  Out(QStringLiteral("### Reading a 256 KB firmware file (%1 KB of Intel HEX)\n")
-          .arg(text.size() / 1024));
+  Out(QStringLiteral("### Reading a 256 KB firmware file (%1 bytes of Intel HEX)\n")
+          .arg(text.size()));
   Out(QStringLiteral("| What | Median | Best | Runs | Reference / target |"));
   Out(QStringLiteral("|---|---:|---:|---:|---|"));
   Out(QStringLiteral("| `tr5906ctl update --check`, whole process | %1 ms | %2 ms | %3 | "
