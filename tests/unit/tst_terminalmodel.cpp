@@ -1,4 +1,5 @@
-// The simulated terminal on its own: formats, framing, checks and faults.
+// The simulated terminal on its own: formats, framing and checks. Its log and
+// its faults are exercised through the engine (tst_engine, tst_faultmatrix).
 #include <QtTest>
 
 #include "TerminalModel.h"
@@ -74,57 +75,6 @@ class TestTerminalModel : public QObject {
              QByteArray::fromHex("06"));
     QCOMPARE(terminal.Memory().Bytes(0, kDefaultByteCount), defaults.Bytes(0, kDefaultByteCount));
     QCOMPARE(terminal.FactoryResets(), 1);
-  }
-
-  void coreLogEntries() {
-    TerminalModel terminal;
-    QVERIFY(terminal.AddLogEntry("first"));
-    QVERIFY(terminal.AddLogEntry("second entry"));
-    Ask(terminal, "LBTW", "9600,N,8,1");
-    QCOMPARE(Ask(terminal, QByteArray::fromHex("5200007F"), "9600,N,8,1").mid(4, 9),
-             QByteArray::fromHex("7705000077"
-                                 "0C0500FF"));
-    QCOMPARE(Ask(terminal, QByteArray::fromHex("5208007F"), "9600,N,8,1").mid(4, 16),
-             QByteArray("firstsecond entr"));
-  }
-
-  void faults() {
-    {
-      TerminalModel terminal;
-      terminal.MutableFaults().firstTry = TerminalModel::Faults::FirstTry::Handshake;
-      QCOMPARE(Ask(terminal, "LBTW", "9600,N,8,1"), QByteArray());
-      QCOMPARE(Ask(terminal, "LBTW", "9600,N,8,1"), QByteArray("LBTW"));
-    }
-    {
-      TerminalModel terminal;
-      terminal.MutableFaults().silentAfterRequests = 2;
-      QCOMPARE(Ask(terminal, "LBTW", "9600,N,8,1"), QByteArray("LBTW"));
-      QCOMPARE(Ask(terminal, QByteArray::fromHex("52040004"), "9600,N,8,1").size(), 8);
-      QCOMPARE(Ask(terminal, QByteArray::fromHex("52040004"), "9600,N,8,1"), QByteArray());
-    }
-    {
-      TerminalModel terminal;
-      terminal.MutableFaults().garbage = true;
-      const QByteArray noise = Ask(terminal, "LBTW", "9600,N,8,1");
-      QCOMPARE(noise.size(), 4);
-      QVERIFY(!Frame::IsGoodHandshake(noise));
-      QVERIFY(!Frame::IsAcknowledge(Ask(terminal, QByteArray::fromHex("52000010"), "9600,N,8,1")));
-    }
-    {
-      TerminalModel terminal;
-      terminal.MutableFaults().hangUpAfterBytes = 6;
-      QVERIFY(!terminal.Receive("LBTW", "9600,N,8,1").hangUp);
-      QVERIFY(terminal.Receive(QByteArray::fromHex("5200"), "9600,N,8,1").hangUp);
-      QCOMPARE(Ask(terminal, "LBTW", "9600,N,8,1"), QByteArray());  // gone for good
-    }
-    {
-      TerminalModel terminal;
-      terminal.MutableFaults().longCount = true;
-      Ask(terminal, "LBTW", "9600,N,8,1");
-      const QByteArray answer = Ask(terminal, QByteArray::fromHex("52000010"), "9600,N,8,1");
-      QCOMPARE(answer.size(), 20);
-      QCOMPARE(uint8_t(answer.at(3)), uint8_t(24));
-    }
   }
 };
 
