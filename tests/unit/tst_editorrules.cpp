@@ -66,21 +66,18 @@ void TestEditorRules::numberBoxes_data() {
   QTest::addColumn<QString>("typed");
   QTest::addColumn<QString>("shown");
   QTest::addColumn<int>("value");
+  const auto row = [](const char* tag, int box, const QString& typed, const char* shown,
+                      int value) { QTest::newRow(tag) << box << typed << QString(shown) << value; };
   const QString huge(40, '9');
-  QTest::newRow("address 00") << 0 << "00"
-                              << "1" << 1;
-  QTest::newRow("address huge") << 0 << huge << "255" << 255;
-  QTest::newRow("address 007") << 0 << "007"
-                               << "007" << 7;
-  QTest::newRow("cycle 0") << 3 << "0"
-                           << "0" << 0;
-  QTest::newRow("cycle huge") << 3 << huge << "8640" << 8640;
-  QTest::newRow("save 65535") << 4 << "65535"
-                              << "65535" << 65535;
-  QTest::newRow("save huge") << 4 << huge << "65535" << 65535;
-  QTest::newRow("filter 0") << 5 << "0"
-                            << "0" << 0;
-  QTest::newRow("filter huge") << 5 << huge << "5" << 5;
+  row("address 00", 0, "00", "1", 1);
+  row("address huge", 0, huge, "255", 255);
+  row("address 007", 0, "007", "007", 7);
+  row("cycle 0", 3, "0", "0", 0);
+  row("cycle huge", 3, huge, "8640", 8640);
+  row("save 65535", 4, "65535", "65535", 65535);
+  row("save huge", 4, huge, "65535", 65535);
+  row("filter 0", 5, "0", "0", 0);
+  row("filter huge", 5, huge, "5", 5);
 }
 
 void TestEditorRules::numberBoxes() {
@@ -101,31 +98,24 @@ void TestEditorRules::gridCells_data() {
   QTest::addColumn<QString>("typed");
   QTest::addColumn<QString>("shown");
   QTest::addColumn<int>("value");
-  QTest::newRow("full 007 kept") << 1 << "007"
-                                 << "007" << 7;
-  QTest::newRow("full huge") << 1 << QString(30, '9') << "65535" << 65535;
-  QTest::newRow("full pasted") << 1 << "12.6"
-                               << "13" << 13;
-  QTest::newRow("offset -31") << 2 << "-31"
-                              << "-30" << 32768 + 30000;
-  QTest::newRow("offset 1.50") << 2 << "1.50"
-                               << "1.5" << 1500;
-  QTest::newRow("offset lone .") << 2 << "."
-                                 << "0" << 0;
-  QTest::newRow("offset 1-2") << 2 << "1-2"
-                              << "1" << 1000;
-  QTest::newRow("offset -0.0001") << 2 << "-0.0001"
-                                  << "0" << 0;
-  QTest::newRow("offset -.25") << 2 << "-.25"
-                               << "-0.25" << 32768 + 250;
-  QTest::newRow("offset huge") << 2 << QString(30, '9') << "30" << 30000;
-  QTest::newRow("offset huge negative") << 2 << "-" + QString(30, '9') << "-30" << 62768;
-  QTest::newRow("mul 0.125") << 3 << "0.125"
-                             << "0.12" << 12;
-  QTest::newRow("mul 0.135") << 3 << "0.135"
-                             << "0.14" << 14;
-  QTest::newRow("mul lone -") << 3 << "-"
-                              << "0" << 0;
+  const auto row = [](const char* tag, int column, const QString& typed, const char* shown,
+                      int value) {
+    QTest::newRow(tag) << column << typed << QString(shown) << value;
+  };
+  row("full 007 kept", 1, "007", "007", 7);
+  row("full huge", 1, QString(30, '9'), "65535", 65535);
+  row("full pasted", 1, "12.6", "13", 13);
+  row("offset -31", 2, "-31", "-30", 32768 + 30000);
+  row("offset 1.50", 2, "1.50", "1.5", 1500);
+  row("offset lone .", 2, ".", "0", 0);
+  row("offset 1-2", 2, "1-2", "1", 1000);
+  row("offset -0.0001", 2, "-0.0001", "0", 0);
+  row("offset -.25", 2, "-.25", "-0.25", 32768 + 250);
+  row("offset huge", 2, QString(30, '9'), "30", 30000);
+  row("offset huge negative", 2, "-" + QString(30, '9'), "-30", 62768);
+  row("mul 0.125", 3, "0.125", "0.12", 12);
+  row("mul 0.135", 3, "0.135", "0.14", 14);
+  row("mul lone -", 3, "-", "0", 0);
 }
 
 void TestEditorRules::gridCells() {
