@@ -22,10 +22,9 @@ class TestOptionEditors : public QObject {
   void numberBoxes();
   void inputFilterKeepsTheEdgeBits();
   void enterStoresAndSelects();
-  void captureEdges();
-  void repeatList();
-  void listsAndChecks();
-  void formatLists();
+  void lists_data();
+  void lists();
+  void checksAndDate();
   void resetEnable();
   void adcTypeReachesTheGrid();
   void textFields();
@@ -138,70 +137,30 @@ void TestOptionEditors::numberBoxes_data() {
   QTest::addColumn<QString>("shown");
   QTest::addColumn<int>("word");  // -1: the adjust byte
   QTest::addColumn<int>("value");
-  QTest::newRow("address empty") << "TextDeviceAddr"
-                                 << ""
-                                 << "1" << 0 << 1;
-  QTest::newRow("address 0") << "TextDeviceAddr"
-                             << "0"
-                             << "1" << 0 << 1;
-  QTest::newRow("address 300") << "TextDeviceAddr"
-                               << "300"
-                               << "255" << 0 << 255;
-  QTest::newRow("address 255") << "TextDeviceAddr"
-                               << "255"
-                               << "255" << 0 << 255;
-  QTest::newRow("address letters") << "TextDeviceAddr"
-                                   << "1a-2."
-                                   << "12" << 0 << 12;
-  QTest::newRow("address huge") << "TextDeviceAddr" << QString(25, '9') << "255" << 0 << 255;
-  QTest::newRow("timeout empty") << "TextUartLostTime"
-                                 << ""
-                                 << "10" << 58 << 10;
-  QTest::newRow("timeout 0") << "TextUartLostTime"
-                             << "0"
-                             << "1" << 58 << 1;
-  QTest::newRow("timeout 999") << "TextUartLostTime"
-                               << "999"
-                               << "255" << 58 << 255;
-  QTest::newRow("frame empty") << "TextUartPackageSize"
-                               << ""
-                               << "200" << 59 << 200;
-  QTest::newRow("frame 0") << "TextUartPackageSize"
-                           << "0"
-                           << "1" << 59 << 1;
-  QTest::newRow("frame 256") << "TextUartPackageSize"
-                             << "256"
-                             << "255" << 59 << 255;
-  QTest::newRow("reset 9000") << "TextResetCycle"
-                              << "9000"
-                              << "8640" << 61 << 8640;
-  QTest::newRow("reset empty") << "TextResetCycle"
-                               << ""
-                               << "6" << 61 << 6;
-  QTest::newRow("idle 9000") << "TextIdleCycle"
-                             << "9000"
-                             << "8640" << 62 << 8640;
-  QTest::newRow("idle empty") << "TextIdleCycle"
-                              << ""
-                              << "6" << 62 << 6;
-  QTest::newRow("save empty") << "TextSavePeriod"
-                              << ""
-                              << "10" << 68 << 10;
-  QTest::newRow("save 3600") << "TextSavePeriod"
-                             << "3600"
-                             << "3600" << 68 << 3600;
-  QTest::newRow("save 70000") << "TextSavePeriod"
-                              << "70000"
-                              << "65535" << 68 << 65535;
-  QTest::newRow("adjust empty") << "TextAdjustVol"
-                                << ""
-                                << "0" << -1 << 0;
-  QTest::newRow("adjust 300") << "TextAdjustVol"
-                              << "300"
-                              << "255" << -1 << 255;
-  QTest::newRow("adjust 77") << "TextAdjustVol"
-                             << "77"
-                             << "77" << -1 << 77;
+  const auto row = [](const char* tag, const char* box, const QString& typed, const char* shown,
+                      int word, int value) {
+    QTest::newRow(tag) << QString(box) << typed << QString(shown) << word << value;
+  };
+  row("address empty", "TextDeviceAddr", "", "1", 0, 1);
+  row("address 0", "TextDeviceAddr", "0", "1", 0, 1);
+  row("address 300", "TextDeviceAddr", "300", "255", 0, 255);
+  row("address 255", "TextDeviceAddr", "255", "255", 0, 255);
+  row("address letters", "TextDeviceAddr", "1a-2.", "12", 0, 12);
+  row("address huge", "TextDeviceAddr", QString(25, '9'), "255", 0, 255);
+  row("timeout empty", "TextUartLostTime", "", "10", 58, 10);
+  row("timeout 0", "TextUartLostTime", "0", "1", 58, 1);
+  row("timeout 999", "TextUartLostTime", "999", "255", 58, 255);
+  row("frame empty", "TextUartPackageSize", "", "200", 59, 200);
+  row("frame 0", "TextUartPackageSize", "0", "1", 59, 1);
+  row("frame 256", "TextUartPackageSize", "256", "255", 59, 255);
+  row("reset 9000", "TextResetCycle", "9000", "8640", 61, 8640);
+  row("reset empty", "TextResetCycle", "", "6", 61, 6);
+  row("idle 9000", "TextIdleCycle", "9000", "8640", 62, 8640);
+  row("idle empty", "TextIdleCycle", "", "6", 62, 6);
+  row("save empty", "TextSavePeriod", "", "10", 68, 10);
+  row("save 70000", "TextSavePeriod", "70000", "65535", 68, 65535);
+  row("adjust empty", "TextAdjustVol", "", "0", -1, 0);
+  row("adjust 300", "TextAdjustVol", "300", "255", -1, 255);
 }
 
 void TestOptionEditors::numberBoxes() {
@@ -233,62 +192,57 @@ void TestOptionEditors::inputFilterKeepsTheEdgeBits() {
 }
 
 void TestOptionEditors::enterStoresAndSelects() {
-  QLineEdit* box = Box("TextDeviceAddr");
-  Edit("TextDeviceAddr", "300", false);
-  QCOMPARE(Word(0), 0);  // not stored while typing
-  QTest::keyClick(box, Qt::Key_Return);
-  QCOMPARE(box->text(), QString("255"));
-  QCOMPARE(Word(0), 255);
-  QVERIFY(box->hasFocus());
-  QCOMPARE(box->selectedText(), QString("255"));
-  // The same for a text field.
+  // Number boxes do the same: tst_formmain_editing.
   QLineEdit* name = Box("TextDeviceName");
   Edit("TextDeviceName", "Pump 7", false);
+  QCOMPARE(image_.ReadImageText(20, 50), QString());  // not stored while typing
   QTest::keyClick(name, Qt::Key_Enter);
   QCOMPARE(image_.ReadImageText(20, 50), QString("Pump 7"));
   QVERIFY(name->hasFocus());
   QCOMPARE(name->selectedText(), QString("Pump 7"));
 }
 
-void TestOptionEditors::captureEdges() {
-  image_.SetByte(134, 9);
-  image_.SetByte(135, 5);
-  ClickCheck(Check("CheckCaptureEdge_2"));
-  QCOMPARE(int(image_.Byte(135)), 69);
-  ClickCheck(Check("CheckCaptureEdge_2"));
-  QCOMPARE(int(image_.Byte(135)), 5);
-  for (int edge = 0; edge < 4; ++edge) ClickCheck(Check(QString("CheckCaptureEdge_%1").arg(edge)));
-  QCOMPARE(int(image_.Byte(135)), 245);
-  QCOMPARE(int(image_.Byte(134)), 9);
+void TestOptionEditors::lists_data() {
+  // Key steps from the first entry, then the words and their values after each.
+  QTest::addColumn<QString>("list");
+  QTest::addColumn<QList<int>>("steps");
+  QTest::addColumn<QList<int>>("words");
+  QTest::addColumn<QList<int>>("values");  // per step, one value per word
+  using L = QList<int>;
+  QTest::newRow("air rate") << "ComboAirRate" << L{1, 6} << L{15} << L{11, 5};
+  QTest::newRow("power") << "ComboTxPower" << L{22} << L{18} << L{22};
+  QTest::newRow("channel") << "ComboChannel" << L{3} << L{14} << L{3};
+  QTest::newRow("log level") << "ComboLogLevel" << L{4} << L{63} << L{4};
+  QTest::newRow("log port") << "ComboLogPort" << L{2} << L{64} << L{2};
+  QTest::newRow("repeat") << "ComboLoraRepeat" << L{2, -1, -1} << L{19, 20}
+                          << L{1, 1, 1, 0, 0, 1};  // TTL, 485, none
+  QTest::newRow("485 parity") << "ComboParity_1" << L{1} << L{10} << L{1};
+  QTest::newRow("TTL parity") << "ComboParity_0" << L{2} << L{6} << L{2};
+  QTest::newRow("485 baud 128000") << "ComboBaudRate_1" << L{9} << L{9} << L{1280};
+  QTest::newRow("TTL baud") << "ComboBaudRate_0" << L{3} << L{5} << L{96};
+  QTest::newRow("485 data bits") << "ComboDatabits_1" << L{1, -1} << L{12} << L{8, 7};
+  QTest::newRow("485 stop bits") << "ComboStopbits_1" << L{1} << L{11} << L{2};
+  QTest::newRow("TTL stop bits") << "ComboStopbits_0" << L{1} << L{7} << L{2};
 }
 
-void TestOptionEditors::repeatList() {
-  image_.SetWord(19, 7);
-  image_.SetWord(20, 7);
-  Choose("ComboLoraRepeat", 2);  // "转发到TTL口" (To Gateway)
-  QCOMPARE(Word(19), 1);
-  QCOMPARE(Word(20), 1);
-  Choose("ComboLoraRepeat", -1);  // To 485
-  QCOMPARE(Word(19), 1);
-  QCOMPARE(Word(20), 0);
-  Choose("ComboLoraRepeat", -1);  // No repeat
-  QCOMPARE(Word(19), 0);
-  QCOMPARE(Word(20), 1);
+void TestOptionEditors::lists() {
+  QFETCH(QString, list);
+  QFETCH(QList<int>, steps);
+  QFETCH(QList<int>, words);
+  QFETCH(QList<int>, values);
+  for (const int word : words) image_.SetWord(word, 7);
+  QSignalSpy formatChanged(editors_, &OptionEditors::deviceFormatChanged);
+  for (int k = 0; k < steps.size(); ++k) {
+    Choose(list, steps[k]);
+    for (int w = 0; w < words.size(); ++w) QCOMPARE(Word(words[w]), values[k * words.size() + w]);
+  }
+  // Only the 485 port's lists announce a new terminal format, once per change.
+  int changes = 0;
+  for (const int step : steps) changes += std::abs(step);
+  QCOMPARE(formatChanged.count(), list.endsWith("_1") ? changes : 0);
 }
 
-void TestOptionEditors::listsAndChecks() {
-  Choose("ComboAirRate", 1);
-  QCOMPARE(Word(15), 11);
-  Choose("ComboAirRate", 6);
-  QCOMPARE(Word(15), 5);
-  Choose("ComboTxPower", 22);
-  QCOMPARE(Word(18), 22);
-  Choose("ComboChannel", 3);
-  QCOMPARE(Word(14), 3);
-  Choose("ComboLogLevel", 4);
-  QCOMPARE(Word(63), 4);
-  Choose("ComboLogPort", 2);
-  QCOMPARE(Word(64), 2);
+void TestOptionEditors::checksAndDate() {
   Choose("ComboTimeSource", 1);
   QCOMPARE(image_.GetExtWord(2), uint16_t(1));
   ClickCheck(Check("CheckLteEnable"));
@@ -309,31 +263,17 @@ void TestOptionEditors::listsAndChecks() {
   picker->setDate(QDate(2024, 5, 1));
   QCOMPARE(image_.ReadImageText(180, 10), QString("2024-05-01"));
   QCOMPARE(int(image_.Byte(4096 + 189)), int('1'));  // ten bytes, no terminator
-}
 
-void TestOptionEditors::formatLists() {
-  QSignalSpy spy(editors_, &OptionEditors::deviceFormatChanged);
-  Choose("ComboParity_1", 1);  // "E"
-  QCOMPARE(Word(10), 1);
-  QCOMPARE(spy.count(), 1);
-  Choose("ComboParity_0", 2);  // "O", the TTL port: no format signal
-  QCOMPARE(Word(6), 2);
-  QCOMPARE(spy.count(), 1);
-  Choose("ComboBaudRate_1", 9);  // 128000
-  QCOMPARE(Word(9), 1280);
-  QCOMPARE(int(image_.Byte(18)), 0x00);
-  QCOMPARE(int(image_.Byte(19)), 0x05);
-  Choose("ComboBaudRate_0", 3);
-  QCOMPARE(Word(5), 96);
-  Choose("ComboDatabits_1", 1);
-  QCOMPARE(Word(12), 8);
-  Choose("ComboDatabits_1", -1);
-  QCOMPARE(Word(12), 7);
-  Choose("ComboStopbits_1", 1);
-  QCOMPARE(Word(11), 2);
-  Choose("ComboStopbits_0", 1);
-  QCOMPARE(Word(7), 2);
-  QCOMPARE(spy.count(), 13);  // one per change of a 485 list
+  // The edge bits of word 67 are four check boxes on byte 135.
+  image_.SetByte(134, 9);
+  image_.SetByte(135, 5);
+  ClickCheck(Check("CheckCaptureEdge_2"));
+  QCOMPARE(int(image_.Byte(135)), 69);
+  ClickCheck(Check("CheckCaptureEdge_2"));
+  QCOMPARE(int(image_.Byte(135)), 5);
+  for (int edge = 0; edge < 4; ++edge) ClickCheck(Check(QString("CheckCaptureEdge_%1").arg(edge)));
+  QCOMPARE(int(image_.Byte(135)), 245);
+  QCOMPARE(int(image_.Byte(134)), 9);
 }
 
 void TestOptionEditors::resetEnable() {
@@ -353,10 +293,8 @@ void TestOptionEditors::resetEnable() {
 void TestOptionEditors::adcTypeReachesTheGrid() {
   Choose("ComboAdcType", 1);  // current
   QCOMPARE(Word(21), 1);
-  for (int channel = 1; channel <= 8; ++channel) {
-    QCOMPARE(Word(30 + channel), 20);
-    QCOMPARE(grid_->item(channel, 4)->text(), QString("电流"));
-  }
+  QCOMPARE(Word(31), 20);
+  QCOMPARE(grid_->item(1, 4)->text(), QString("电流"));
   Choose("ComboAdcType", -1);
   QCOMPARE(Word(21), 0);
   QCOMPARE(Word(31), 10);
