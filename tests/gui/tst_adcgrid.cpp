@@ -24,9 +24,9 @@ class TestAdcGrid : public QObject {
   void init();
   void cleanup();
   void showsTheImage();
-  void fullScaleColumn();
-  void offsetColumn();
-  void multiplierColumn();
+  void textEditorFollowsTheCell();
+  void cellsAreBroughtIntoRange_data();
+  void cellsAreBroughtIntoRange();
   void enterMoves();
   void kindColumnOnlyWhenUserDefined();
   void allChannelsType();
@@ -79,21 +79,18 @@ void TestAdcGrid::Click(int row, int column) {
 }
 
 void TestAdcGrid::showsTheImage() {
+  // Signed offsets: tst_formmain.
   QCOMPARE(grid_->objectName(), QString("MSHFlexGridAdcParam"));
   QCOMPARE(grid_->rowCount(), 9);
   QCOMPARE(grid_->columnCount(), 5);
   QCOMPARE(Cell(0, 1), QString("满偏电流/电压"));
   QCOMPARE(Cell(3, 0), QString("3"));
-  image_.SetWord(kOffsetWord + 1, 32768 + 1500);
-  image_.SetWord(kOffsetWord + 2, 1500);
   image_.SetWord(kMulWord + 1, 250);
   image_.SetWord(kFullScaleWord + 1, 65535);
   image_.SetWord(21, 7);  // beyond the list: user defined
   image_.SetWord(kKindWord + 1, 0);
   image_.SetWord(kKindWord + 2, 5);
   grid_->ShowImage();
-  QCOMPARE(Cell(1, 2), QString("-1.5"));
-  QCOMPARE(Cell(2, 2), QString("1.5"));
   QCOMPARE(Cell(1, 3), QString("2.5"));
   QCOMPARE(Cell(2, 3), QString("1"));
   QCOMPARE(Cell(1, 1), QString("65535"));
@@ -107,7 +104,7 @@ void TestAdcGrid::showsTheImage() {
   QCOMPARE(grid_->KindEditor()->itemText(1), QString("Current"));
 }
 
-void TestAdcGrid::fullScaleColumn() {
+void TestAdcGrid::textEditorFollowsTheCell() {
   Click(1, 1);
   QLineEdit* text1 = grid_->TextEditor();
   QCOMPARE(text1->objectName(), QString("Text1"));
@@ -117,88 +114,64 @@ void TestAdcGrid::fullScaleColumn() {
   QCOMPARE(text1->selectedText(), QString("10"));
   Type("7-0.a000");  // only digits reach column 1
   QCOMPARE(text1->text(), QString("70000"));
+  Click(2, 2);  // a click elsewhere on the grid stores and opens there
+  QCOMPARE(Cell(1, 1), QString("65535"));
+  QVERIFY(text1->isVisible());
+  Type("-1-.5.");  // column 2 takes one sign and one point
+  QCOMPARE(text1->text(), QString("-1.5"));
   other_->setFocus();  // leaving closes the editor
   QVERIFY(!text1->isVisible());
-  QCOMPARE(Cell(1, 1), QString("65535"));
-  QCOMPARE(Word(kFullScaleWord + 1), 65535);
-
-  Click(2, 1);
-  Key(Qt::Key_Backspace);  // the whole text was selected
-  QCOMPARE(text1->text(), QString());
-  Click(3, 1);  // a click elsewhere on the grid closes it too
-  QCOMPARE(Cell(2, 1), QString("20"));
-  QCOMPARE(Word(kFullScaleWord + 2), 20);
-  QVERIFY(text1->isVisible());  // now over (3,1)
-  Type("0042");
-  Key(Qt::Key_Return);
-  QCOMPARE(Cell(3, 1), QString("0042"));  // kept as typed
-  QCOMPARE(Word(kFullScaleWord + 3), 42);
+  QCOMPARE(Word(kOffsetWord + 2), 32768 + 1500);
 }
 
-void TestAdcGrid::offsetColumn() {
-  QLineEdit* text1 = grid_->TextEditor();
-  Click(1, 2);
-  Type("-1.2345");
-  Key(Qt::Key_Return);
-  QCOMPARE(Cell(1, 2), QString("-1.234"));
-  QCOMPARE(Word(kOffsetWord + 1), 32768 + 1234);
-
-  Click(2, 2);
-  Type("31");
-  other_->setFocus();
-  QCOMPARE(Cell(2, 2), QString("30"));
-  QCOMPARE(Word(kOffsetWord + 2), 30000);
-
-  Click(3, 2);
-  Type("-1-.5.");  // a second sign or point is ignored
-  QCOMPARE(text1->text(), QString("-1.5"));
-  Key(Qt::Key_Return);
-  QCOMPARE(Word(kOffsetWord + 3), 32768 + 1500);
-
-  // Opening on "-1.5" selects it all: typing replaces it, so its sign does not count.
-  Click(3, 2);
-  Type("-2");
-  QCOMPARE(text1->text(), QString("-2"));
-  Key(Qt::Key_Return);
-  QCOMPARE(Word(kOffsetWord + 3), 32768 + 2000);
-
-  Click(4, 2);
-  Type("0");
-  Key(Qt::Key_Return);
-  QCOMPARE(Cell(4, 2), QString("0"));
-  QCOMPARE(Word(kOffsetWord + 4), 0);
-
-  Click(5, 2);
-  Type("-");  // a lone sign reads as 0
-  Key(Qt::Key_Return);
-  QCOMPARE(Cell(5, 2), QString("0"));
-  QCOMPARE(Word(kOffsetWord + 5), 0);
+void TestAdcGrid::cellsAreBroughtIntoRange_data() {
+  QTest::addColumn<int>("column");
+  QTest::addColumn<int>("before");  // -1: as set up
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<bool>("enter");  // else the focus leaves
+  QTest::addColumn<QString>("cell");
+  QTest::addColumn<int>("value");
+  const auto row = [](const char* tag, int column, int before, const char* typed, bool enter,
+                      const char* cell, int value) {
+    QTest::newRow(tag) << column << before << QString(typed) << enter << QString(cell) << value;
+  };
+  row("full scale above", 1, -1, "70000", false, "65535", 65535);
+  row("full scale empty", 1, -1, "", false, "20", 20);
+  row("full scale leading zeros", 1, -1, "0042", true, "0042", 42);  // kept as typed
+  row("offset rounded", 2, -1, "-1.2345", true, "-1.234", 32768 + 1234);
+  row("offset above", 2, -1, "31", false, "30", 30000);
+  row("offset over a negative", 2, 32768 + 1500, "-2", true, "-2", 32768 + 2000);
+  row("offset 0", 2, -1, "0", true, "0", 0);
+  row("offset lone sign", 2, -1, "-", true, "0", 0);
+  row("multiplier", 3, -1, "2.5", true, "2.5", 250);
+  row("multiplier above", 3, -1, "600", true, "500", 50000);
+  row("multiplier empty", 3, -1, "", true, "1", 100);
+  row("multiplier negative", 3, -1, "-3", true, "0", 0);
 }
 
-void TestAdcGrid::multiplierColumn() {
-  Click(1, 3);
-  Type("2.5");
-  Key(Qt::Key_Return);
-  QCOMPARE(Cell(1, 3), QString("2.5"));
-  QCOMPARE(Word(kMulWord + 1), 250);
-
-  Click(2, 3);
-  Type("600");
-  Key(Qt::Key_Return);
-  QCOMPARE(Cell(2, 3), QString("500"));
-  QCOMPARE(Word(kMulWord + 2), 50000);
-
-  Click(3, 3);
-  Key(Qt::Key_Backspace);
-  Key(Qt::Key_Return);
-  QCOMPARE(Cell(3, 3), QString("1"));
-  QCOMPARE(Word(kMulWord + 3), 100);
-
-  Click(4, 3);
-  Type("-3");
-  Key(Qt::Key_Return);
-  QCOMPARE(Cell(4, 3), QString("0"));
-  QCOMPARE(Word(kMulWord + 4), 0);
+void TestAdcGrid::cellsAreBroughtIntoRange() {
+  QFETCH(int, column);
+  QFETCH(int, before);
+  QFETCH(QString, typed);
+  QFETCH(bool, enter);
+  QFETCH(QString, cell);
+  QFETCH(int, value);
+  const int word = (column == 1 ? kFullScaleWord : column == 2 ? kOffsetWord : kMulWord) + 1;
+  if (before >= 0) {
+    image_.SetWord(word, uint16_t(before));
+    grid_->ShowImage();
+  }
+  Click(1, column);  // opens with the whole text selected: typing replaces it
+  if (typed.isEmpty())
+    Key(Qt::Key_Backspace);
+  else
+    Type(typed);
+  if (enter)
+    Key(Qt::Key_Return);
+  else
+    other_->setFocus();
+  QCOMPARE(Cell(1, column), cell);
+  QCOMPARE(Word(word), value);
 }
 
 void TestAdcGrid::enterMoves() {
