@@ -49,38 +49,26 @@ class TestFormMqttSetting : public QObject {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("stored");
-    QTest::newRow("keep-alive empty") << "TextKeepAliveTime" << 350 << ""
-                                      << "120" << 120;
-    QTest::newRow("keep-alive above") << "TextKeepAliveTime" << 350 << "3601"
-                                      << "3600" << 3600;
-    QTest::newRow("keep-alive low") << "TextKeepAliveTime" << 350 << "30"
-                                    << "30" << 30;
-    QTest::newRow("keep-alive fifth digit") << "TextKeepAliveTime" << 350 << "12345"
-                                            << "1234" << 1234;
-    QTest::newRow("report empty") << "TextReportPeriod" << 344 << ""
-                                  << "60" << 60;
-    QTest::newRow("report zero") << "TextReportPeriod" << 344 << "0"
-                                 << "0" << 0;
-    QTest::newRow("report above") << "TextReportPeriod" << 344 << "4000"
-                                  << "3600" << 3600;
-    QTest::newRow("report zeros") << "TextReportPeriod" << 344 << "007"
-                                  << "7" << 7;
-    QTest::newRow("ping empty") << "TextPingInterval" << 352 << ""
-                                << "5" << 5;
-    QTest::newRow("ping low") << "TextPingInterval" << 352 << "3"
-                              << "5" << 5;
-    QTest::newRow("ping high") << "TextPingInterval" << 352 << "99"
-                               << "60" << 60;
-    QTest::newRow("ping in range") << "TextPingInterval" << 352 << "60"
-                                   << "60" << 60;
-    QTest::newRow("ping letters") << "TextPingInterval" << 352 << "a1b2c"
-                                  << "12" << 12;
-    QTest::newRow("heart empty") << "TextHeartPeriod" << 346 << ""
-                                 << "5" << 5;
-    QTest::newRow("heart low") << "TextHeartPeriod" << 346 << "3"
-                               << "5" << 5;
-    QTest::newRow("heart high") << "TextHeartPeriod" << 346 << "99"
-                                << "60" << 60;
+    const auto row = [](const char* tag, const char* box, int offset, const char* typed,
+                        const char* shown, int stored) {
+      QTest::newRow(tag) << QString(box) << offset << QString(typed) << QString(shown) << stored;
+    };
+    row("keep-alive empty", "TextKeepAliveTime", 350, "", "120", 120);
+    row("keep-alive above", "TextKeepAliveTime", 350, "3601", "3600", 3600);
+    row("keep-alive low", "TextKeepAliveTime", 350, "30", "30", 30);
+    row("keep-alive fifth digit", "TextKeepAliveTime", 350, "12345", "1234", 1234);
+    row("report empty", "TextReportPeriod", 344, "", "60", 60);
+    row("report zero", "TextReportPeriod", 344, "0", "0", 0);
+    row("report above", "TextReportPeriod", 344, "4000", "3600", 3600);
+    row("report zeros", "TextReportPeriod", 344, "007", "7", 7);
+    row("ping empty", "TextPingInterval", 352, "", "5", 5);
+    row("ping low", "TextPingInterval", 352, "3", "5", 5);
+    row("ping high", "TextPingInterval", 352, "99", "60", 60);
+    row("ping in range", "TextPingInterval", 352, "60", "60", 60);
+    row("ping letters", "TextPingInterval", 352, "a1b2c", "12", 12);
+    row("heart empty", "TextHeartPeriod", 346, "", "5", 5);
+    row("heart low", "TextHeartPeriod", 346, "3", "5", 5);
+    row("heart high", "TextHeartPeriod", 346, "99", "60", 60);
   }
 
   void numberBoxesAreBroughtIntoRange() {
@@ -191,50 +179,6 @@ class TestFormMqttSetting : public QObject {
     QCOMPARE(image.ReadImageText(228, 16), QString("abcdefghijklmno"));
   }
 
-  void listsShowStoredValuesWithoutWriting() {
-    ParameterImage image;
-    image.SetExtWord(348, 7);  // QoS out of the list
-    image.SetExtWord(342, 0);  // no version
-    image.SetExtWord(260, 9);  // report type out of the list
-    const ParameterImage before = image;
-    FormMqttSetting window(image, false);
-    auto* qos = Find<QComboBox>(window, "ComboQosLevel");
-    auto* version = Find<QComboBox>(window, "ComboVersion");
-    auto* reportType = Find<QComboBox>(window, "ComboReportType");
-    QCOMPARE(qos->currentText(), QString("0"));
-    QCOMPARE(version->currentText(), QString("3"));
-    QCOMPARE(reportType->currentIndex(), 0);
-    QVERIFY(image == before);
-
-    Show(window);
-    qos->setFocus();
-    QTest::keyClick(qos, Qt::Key_Down);
-    QTest::keyClick(qos, Qt::Key_Down);
-    QCOMPARE(image.GetExtWord(348), 2);
-    QTest::keyClick(qos, Qt::Key_Up);
-    QCOMPARE(image.GetExtWord(348), 1);
-    version->setFocus();
-    QTest::keyClick(version, Qt::Key_Down);
-    QCOMPARE(image.GetExtWord(342), 4);
-    QTest::keyClick(version, Qt::Key_Up);
-    QCOMPARE(image.GetExtWord(342), 3);
-    reportType->setFocus();
-    QTest::keyClick(reportType, Qt::Key_Down);
-    QCOMPARE(image.GetExtWord(260), 1);
-    QTest::keyClick(reportType, Qt::Key_Up);
-    QCOMPARE(image.GetExtWord(260), 0);
-  }
-
-  void choosingTheShownEntryStoresIt() {
-    // QoS 7 shows "0"; choosing "0" itself must store 0.
-    ParameterImage image;
-    image.SetExtWord(348, 7);
-    FormMqttSetting window(image, false);
-    auto* qos = Find<QComboBox>(window, "ComboQosLevel");
-    Q_EMIT qos->activated(0);
-    QCOMPARE(image.GetExtWord(348), 0);
-  }
-
   void storedValuesAreShown() {
     ParameterImage image;
     image.WriteImageText(190, 32, "broker.example.net");
@@ -252,6 +196,39 @@ class TestFormMqttSetting : public QObject {
     QCOMPARE(Find<QComboBox>(window, "ComboVersion")->currentText(), QString("4"));
     QCOMPARE(Find<QComboBox>(window, "ComboQosLevel")->currentText(), QString("2"));
     QCOMPARE(Find<QComboBox>(window, "ComboReportType")->currentText(), QString("Var Name"));
+  }
+
+  void listsShowValuesOutsideThemWithoutWriting() {
+    ParameterImage image;
+    image.SetExtWord(348, 7);  // QoS out of the list
+    image.SetExtWord(342, 0);  // no version
+    image.SetExtWord(260, 9);  // report type out of the list
+    const ParameterImage before = image;
+    FormMqttSetting window(image, false);
+    auto* qos = Find<QComboBox>(window, "ComboQosLevel");
+    QCOMPARE(qos->currentText(), QString("0"));
+    QCOMPARE(Find<QComboBox>(window, "ComboVersion")->currentText(), QString("3"));
+    QCOMPARE(Find<QComboBox>(window, "ComboReportType")->currentIndex(), 0);
+    QVERIFY(image == before);
+
+    Show(window);
+    const auto press = [&](const char* list, Qt::Key key, int offset, int stored) {
+      auto* combo = Find<QComboBox>(window, list);
+      combo->setFocus();
+      QTest::keyClick(combo, key);
+      QCOMPARE(int(image.GetExtWord(offset)), stored);
+    };
+    press("ComboQosLevel", Qt::Key_Down, 348, 1);
+    press("ComboQosLevel", Qt::Key_Up, 348, 0);
+    press("ComboVersion", Qt::Key_Down, 342, 4);
+    press("ComboVersion", Qt::Key_Up, 342, 3);
+    press("ComboReportType", Qt::Key_Down, 260, 1);
+    press("ComboReportType", Qt::Key_Up, 260, 0);
+
+    // Choosing the entry a stored 7 shows stores it.
+    image.SetExtWord(348, 7);
+    Q_EMIT qos->activated(qos->currentIndex());
+    QCOMPARE(image.GetExtWord(348), 0);
   }
 
   void fillingAndVisitingWriteNothing() {
