@@ -48,35 +48,22 @@ class TestFormVarSetting : public QObject {
              Find<QGroupBox>(window, "FrameItemConfig_3"));
   }
 
-  void reportFlagsFollowTheTicks() {
+  void flagAndNameOfAnEntry() {
     ParameterImage image;
-    image.SetExtWord(FormVarSetting::FlagOffset(5), 2);
-    image.SetExtWord(FormVarSetting::FlagOffset(25), 0xFFFF);
-    FormVarSetting window(image, false);
-    Show(window);
-    auto* check = Find<QCheckBox>(window, "CheckFunction_5");
-    QVERIFY(check->isChecked());
-    QVERIFY(Find<QCheckBox>(window, "CheckFunction_25")->isChecked());
-    QVERIFY(!Find<QCheckBox>(window, "CheckFunction_6")->isChecked());
-    QCOMPARE(image.GetExtWord(354 + 32 * 5), 2);  // showing it changes nothing
-    const ParameterImage before = image;
-    QTest::mouseClick(check, Qt::LeftButton);
-    QCOMPARE(image.GetExtWord(354 + 32 * 5), 0);
-    check->setFocus();
-    QTest::keyClick(check, Qt::Key_Space);
-    QCOMPARE(image.GetExtWord(354 + 32 * 5), 1);
-    CompareOutside(image, before, 354 + 32 * 5, 354 + 32 * 5 + 2);
-  }
-
-  void entryTenIsDi2() {
-    ParameterImage image;
+    image.SetExtWord(FormVarSetting::FlagOffset(10), 2);  // any non-zero word is ticked
     FormVarSetting window(image, false);
     Show(window);
     QCOMPARE(FormVarSetting::FlagOffset(10), 674);
     QCOMPARE(FormVarSetting::NameOffset(10), 676);
-    QCOMPARE(Find<QCheckBox>(window, "CheckFunction_10")->text(), QString("DI2"));
+    auto* check = Find<QCheckBox>(window, "CheckFunction_10");
+    QVERIFY(check->isChecked());
+    QVERIFY(!Find<QCheckBox>(window, "CheckFunction_11")->isChecked());
+    QCOMPARE(image.GetExtWord(674), 2);  // showing it changes nothing
     const ParameterImage before = image;
-    QTest::mouseClick(Find<QCheckBox>(window, "CheckFunction_10"), Qt::LeftButton);
+    QTest::mouseClick(check, Qt::LeftButton);
+    QCOMPARE(image.GetExtWord(674), 0);
+    check->setFocus();
+    QTest::keyClick(check, Qt::Key_Space);
     QCOMPARE(image.GetExtWord(674), 1);
     auto* name = Find<QLineEdit>(window, "TextVarName_10");
     name->setFocus();
@@ -108,43 +95,37 @@ class TestFormVarSetting : public QObject {
     QCOMPARE(image.GetExtWord(354 + 32), 0x1234);
   }
 
-  void emptyNameClearsItsField() {
+  void emptyNameClearsAllItsBytes() {
+    // The field reads "pump" and holds junk after its first 0; another reads
+    // empty but holds bytes after its first 0. Visiting changes nothing; an
+    // empty box after an edit clears all 30 bytes.
     ParameterImage image;
-    image.WriteImageText(FormVarSetting::NameOffset(3), 30, "pump");
-    image.SetByte(4096 + FormVarSetting::NameOffset(3) + 20, 0x77);  // junk after the name
-    image.SetExtWord(FormVarSetting::FlagOffset(4), 1);
+    const int pump = FormVarSetting::NameOffset(3);
+    const int junk = FormVarSetting::NameOffset(7);
+    image.WriteImageText(pump, 30, "pump");
+    image.SetByte(4096 + pump + 20, 0x77);
+    for (int i = 1; i < 30; ++i) image.SetByte(4096 + junk + i, 0x41);
+    FormVarSetting window(image, false);
+    Show(window);
     const ParameterImage before = image;
-    FormVarSetting window(image, false);
-    Show(window);
-    auto* name = Find<QLineEdit>(window, "TextVarName_3");
-    QCOMPARE(name->text(), QString("pump"));
-    name->setFocus();
-    name->selectAll();
-    QTest::keyClick(name, Qt::Key_Backspace);
-    QTest::keyClick(name, Qt::Key_Tab);
-    for (int i = 0; i < 30; ++i) QCOMPARE(image.Byte(4096 + FormVarSetting::NameOffset(3) + i), 0);
-    QCOMPARE(image.GetExtWord(FormVarSetting::FlagOffset(4)), 1);
-    CompareOutside(image, before, FormVarSetting::NameOffset(3),
-                   FormVarSetting::NameOffset(3) + 30);
-  }
+    auto* box = Find<QLineEdit>(window, "TextVarName_3");
+    QCOMPARE(box->text(), QString("pump"));
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClick(box, Qt::Key_Tab);
+    QCOMPARE(image.Bytes(4096 + pump, 30), QByteArray(30, '\0'));
+    CompareOutside(image, before, pump, pump + 30);
 
-  void typedEmptyNameClearsJunk() {
-    // The field reads empty but holds bytes after its first 0: typing and
-    // deleting a character is an edit, and the empty box clears all 30 bytes.
-    ParameterImage image;
-    const int name = FormVarSetting::NameOffset(7);
-    for (int i = 1; i < 30; ++i) image.SetByte(4096 + name + i, 0x41);
-    FormVarSetting window(image, false);
-    Show(window);
-    auto* box = Find<QLineEdit>(window, "TextVarName_7");
+    box = Find<QLineEdit>(window, "TextVarName_7");
     box->setFocus();
     QTest::keyClick(box, Qt::Key_Tab);
-    QCOMPARE(image.Byte(4096 + name + 1), 0x41);  // only visited
+    QCOMPARE(image.Byte(4096 + junk + 1), 0x41);  // only visited
     box->setFocus();
     QTest::keyClick(box, Qt::Key_A);
     QTest::keyClick(box, Qt::Key_Backspace);
     QTest::keyClick(box, Qt::Key_Tab);
-    QCOMPARE(image.Bytes(4096 + name, 30), QByteArray(30, '\0'));
+    QCOMPARE(image.Bytes(4096 + junk, 30), QByteArray(30, '\0'));
   }
 
   void fillingAndVisitingWriteNothing() {
