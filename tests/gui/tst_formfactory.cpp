@@ -42,38 +42,35 @@ class TestFormFactory : public QObject {
   }
 
  private Q_SLOTS:
-  void thirtyTwoCharactersHaveNoTerminator() {
-    ParameterImage image;
-    Fill(image, 'X');
-    const QString number = "TR5906-2026-12-06-000123456789AB";
-    QCOMPARE(number.size(), 32);
-    Enter(image, number + "Z");  // the 33rd character is dropped
-    QCOMPARE(image.Bytes(2048, 32), number.toLatin1());
-    QCOMPARE(image.Byte(2080), 'X');
-    QCOMPARE(image.Byte(2047), 'X');
-    QCOMPARE(Shown(image), number);
+  // The field between bytes of 'X': what a typed number leaves in bytes 2047
+  // to 2080, and what the box shows afterwards.
+  void typedNumbers_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    const QString full = "TR5906-2026-12-06-000123456789AB";
+    QTest::newRow("32 characters, no terminator")
+        << full + "Z"
+        << "X" + full.toLatin1() + "X" << full;  // the 33rd is dropped
+    QTest::newRow("short number") << "SN00000042"
+                                  << "XSN00000042" + QByteArray(1, 0) + QByteArray(22, 'X')
+                                  << "SN00000042";
+    QTest::newRow("empty clears only the first byte")
+        << ""
+        << "X" + QByteArray(1, 0) + QByteArray(32, 'X') << "";
+    QTest::newRow("two-byte character never halved")
+        << QString(31, 'a') + QString::fromUtf8("中") << "X" + QByteArray(31, 'a') + '\0' + "X"
+        << QString(31, 'a');
   }
-
-  void shortNumberIsTerminated() {
+  void typedNumbers() {
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
     ParameterImage image;
     Fill(image, 'X');
-    Enter(image, "SN00000042");
-    QCOMPARE(image.Bytes(2048, 10), QByteArray("SN00000042"));
-    QCOMPARE(image.Byte(2058), 0);
-    for (int i = 2059; i < 2080; ++i) QCOMPARE(image.Byte(i), 'X');
-    QCOMPARE(Shown(image), QString("SN00000042"));
-  }
-
-  void emptyBoxClearsOnlyTheFirstByte() {
-    ParameterImage image;
-    Fill(image, 'X');
-    const ParameterImage before = image;
-    Enter(image, "");
-    QCOMPARE(image.Byte(2048), 0);
-    image.SetByte(2048, 'X');
-    QVERIFY(image == before);
-    image.SetByte(2048, 0);
-    QCOMPARE(Shown(image), QString());
+    Enter(image, typed);
+    QCOMPARE(image.Bytes(2047, 34), bytes);
+    QCOMPARE(Shown(image), shown);
   }
 
   void otherBytesEndTheShownNumber() {
@@ -100,15 +97,6 @@ class TestFormFactory : public QObject {
                                               "01\0",
                                               7));
     QCOMPARE(Shown(image), QString("SN"));
-  }
-
-  void twoByteCharacterIsNeverHalved() {
-    ParameterImage image;
-    Fill(image, 'X');
-    Enter(image, QString(31, 'a') + QString::fromUtf8("中"));
-    QCOMPARE(image.Bytes(2048, 31), QByteArray(31, 'a'));
-    QCOMPARE(image.Byte(2079), 0);
-    QCOMPARE(image.Byte(2080), 'X');
   }
 
   void enterStoresAndKeepsTheWindowOpen() {
