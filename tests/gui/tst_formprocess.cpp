@@ -9,7 +9,6 @@
 
 #include <QLabel>
 #include <QProgressBar>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -45,8 +44,6 @@ class TestFormProcess : public QObject {
   void showsProgressAndClosesAtTheEnd();
   void cannotBeClosedWhileWriting();
   void runFirmwareUpdate();
-  void wrongFileOpensNoWindow();
-  void cancelledChoice();
   void failedUpdateShowsNoSuccess();
 };
 
@@ -120,29 +117,6 @@ void TestFormProcess::runFirmwareUpdate() {
   for (uint32_t a = 0x0800FFC0; a <= 0x080104FF; ++a) {
     QCOMPARE(rig.loader.FlashByte(a), uint8_t(((a - 0x0800FFC0) * 7 + 3) & 0xFF));
   }
-}
-
-void TestFormProcess::wrongFileOpensNoWindow() {
-  QTemporaryDir dir;
-  QFile file(dir.filePath("bad.hex"));
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(":020000040801F1\n:0400000001020304F3\n:00000001FF\n");  // bad checksum
-  file.close();
-  Rig rig;
-  rig.prompts.QueueFile(file.fileName());
-  QVERIFY(!RunFirmwareUpdate(nullptr, rig.prompts, rig.link, rig.clock, rig.sink, 7,
-                             QStringLiteral("9600,N,8,1"), false));
-  QCOMPARE(rig.prompts.Texts(), (QStringList{"Open", "文档有误"}));
-  QCOMPARE(rig.prompts.Asked().last().type, ScriptedPrompts::Type::Critical);
-  QVERIFY(rig.link.WireLog().isEmpty());
-}
-
-void TestFormProcess::cancelledChoice() {
-  Rig rig;
-  QVERIFY(!RunFirmwareUpdate(nullptr, rig.prompts, rig.link, rig.clock, rig.sink, 7,
-                             QStringLiteral("9600,N,8,1"), false));
-  QCOMPARE(rig.prompts.Texts(), QStringList{"Open"});
-  QVERIFY(rig.link.WireLog().isEmpty());
 }
 
 void TestFormProcess::failedUpdateShowsNoSuccess() {
