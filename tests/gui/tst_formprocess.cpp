@@ -41,93 +41,88 @@ class TestFormProcess : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
-  void showsProgressAndClosesAtTheEnd();
-  void cannotBeClosedWhileWriting();
-  void runFirmwareUpdate();
-  void failedUpdateShowsNoSuccess();
-};
-
-void TestFormProcess::showsProgressAndClosesAtTheEnd() {
-  Rig rig;
-  rig.driver.stop();
-  FirmwareImage image;
-  QByteArray data(0x200, 'x');
-  image.StoreData(0x08010000, reinterpret_cast<const uint8_t*>(data.constData()), data.size());
-  FirmwareTransfer transfer(rig.link, rig.clock, rig.prompts, rig.sink, image);
-  transfer.SetPortNumber(4);
-  transfer.SetLinkSettings(QStringLiteral("9600,N,8,1"));
-  FormProcess form(transfer);
-  QCOMPARE(form.objectName(), QStringLiteral("FormProcess"));
-  auto* label = form.findChild<QLabel*>(QStringLiteral("LabelProcess"));
-  auto* bar = form.findChild<QProgressBar*>();
-  QVERIFY(label && bar);
-  QCOMPARE(label->text(), QStringLiteral("完成进度:0%"));
-
-  form.show();
-  QTRY_VERIFY(transfer.Running());
-  QCOMPARE(form.windowTitle(), QStringLiteral("更新固件"));
-  QVERIFY(rig.clock.RunUntil([&] { return transfer.CurrentAddress() >= 0x08010100; }));
-  QCOMPARE(label->text(), QStringLiteral("完成进度:50%"));
-  QCOMPARE(bar->value(), (bar->maximum() * 0x100 + 0x1FF / 2) / 0x1FF);
-
-  QVERIFY(rig.clock.RunUntil([&] { return !form.isVisible(); }));
-  QCOMPARE(form.result(), int(QDialog::Accepted));
-  QVERIFY(form.OperationSucceeded());
-  QCOMPARE(label->text(), QStringLiteral("完成进度:100%"));
-  QCOMPARE(bar->value(), bar->maximum());
-  QCOMPARE(rig.sink.Lines(), QStringList{"升级成功！"});
-}
-
-void TestFormProcess::cannotBeClosedWhileWriting() {
-  Rig rig;
-  rig.driver.stop();
-  rig.link.AttachDevice(nullptr);  // nothing answers
-  FirmwareImage image;
-  const uint8_t byte = 1;
-  image.StoreData(0x08010000, &byte, 1);
-  FirmwareTransfer transfer(rig.link, rig.clock, rig.prompts, rig.sink, image);
-  {
+  void showsProgressAndClosesAtTheEnd() {
+    Rig rig;
+    rig.driver.stop();
+    FirmwareImage image;
+    QByteArray data(0x200, 'x');
+    image.StoreData(0x08010000, reinterpret_cast<const uint8_t*>(data.constData()), data.size());
+    FirmwareTransfer transfer(rig.link, rig.clock, rig.prompts, rig.sink, image);
+    transfer.SetPortNumber(4);
+    transfer.SetLinkSettings(QStringLiteral("9600,N,8,1"));
     FormProcess form(transfer);
+    QCOMPARE(form.objectName(), QStringLiteral("FormProcess"));
+    auto* label = form.findChild<QLabel*>(QStringLiteral("LabelProcess"));
+    auto* bar = form.findChild<QProgressBar*>();
+    QVERIFY(label && bar);
+    QCOMPARE(label->text(), QStringLiteral("完成进度:0%"));
+
     form.show();
     QTRY_VERIFY(transfer.Running());
-    form.close();
-    QTest::keyClick(&form, Qt::Key_Escape);
-    QVERIFY(form.isVisible());
-    QVERIFY(rig.link.IsOpen());
-  }
-  // Gone with its window: the port is closed, nothing is left to run.
-  QVERIFY(!transfer.Running());
-  QVERIFY(!rig.link.IsOpen());
-  QVERIFY(rig.clock.RunAll());
-}
+    QCOMPARE(form.windowTitle(), QStringLiteral("更新固件"));
+    QVERIFY(rig.clock.RunUntil([&] { return transfer.CurrentAddress() >= 0x08010100; }));
+    QCOMPARE(label->text(), QStringLiteral("完成进度:50%"));
+    QCOMPARE(bar->value(), (bar->maximum() * 0x100 + 0x1FF / 2) / 0x1FF);
 
-void TestFormProcess::runFirmwareUpdate() {
-  Rig rig;
-  rig.prompts.QueueFile(kFile);
-  QVERIFY(RunFirmwareUpdate(nullptr, rig.prompts, rig.link, rig.clock, rig.sink, 7,
-                            QStringLiteral("9600,N,8,1"), false));
-  QCOMPARE(rig.prompts.Texts(), (QStringList{"Open", "升级成功"}));
-  QCOMPARE(rig.prompts.Asked().last().type, ScriptedPrompts::Type::Information);
-  QVERIFY(rig.prompts.LastHex());
-  QCOMPARE(rig.prompts.LastFileMode(), Prompts::FileMode::Open);
-  QVERIFY(rig.prompts.LastDefaultName().isEmpty());
-  QCOMPARE(rig.sink.Lines(), QStringList{"升级成功！"});
-  QCOMPARE(rig.link.Port(), 7);
-  QVERIFY(!rig.link.IsOpen());
-  for (uint32_t a = 0x0800FFC0; a <= 0x080104FF; ++a) {
-    QCOMPARE(rig.loader.FlashByte(a), uint8_t(((a - 0x0800FFC0) * 7 + 3) & 0xFF));
+    QVERIFY(rig.clock.RunUntil([&] { return !form.isVisible(); }));
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QVERIFY(form.OperationSucceeded());
+    QCOMPARE(label->text(), QStringLiteral("完成进度:100%"));
+    QCOMPARE(bar->value(), bar->maximum());
+    QCOMPARE(rig.sink.Lines(), QStringList{"升级成功！"});
   }
-}
 
-void TestFormProcess::failedUpdateShowsNoSuccess() {
-  Rig rig;
-  rig.link.SetPresentPorts({});
-  rig.prompts.QueueFile(kFile);
-  QVERIFY(!RunFirmwareUpdate(nullptr, rig.prompts, rig.link, rig.clock, rig.sink, 7,
-                             QStringLiteral("9600,N,8,1"), true));
-  QCOMPARE(rig.prompts.Texts(), (QStringList{"Open", "Please reselect COM port!"}));
-  QVERIFY(rig.sink.Lines().isEmpty());
-}
+  void cannotBeClosedWhileWriting() {
+    Rig rig;
+    rig.driver.stop();
+    rig.link.AttachDevice(nullptr);  // nothing answers
+    FirmwareImage image;
+    const uint8_t byte = 1;
+    image.StoreData(0x08010000, &byte, 1);
+    FirmwareTransfer transfer(rig.link, rig.clock, rig.prompts, rig.sink, image);
+    {
+      FormProcess form(transfer);
+      form.show();
+      QTRY_VERIFY(transfer.Running());
+      form.close();
+      QTest::keyClick(&form, Qt::Key_Escape);
+      QVERIFY(form.isVisible());
+      QVERIFY(rig.link.IsOpen());
+    }
+    // Gone with its window: the port is closed, nothing is left to run.
+    QVERIFY(!transfer.Running());
+    QVERIFY(!rig.link.IsOpen());
+    QVERIFY(rig.clock.RunAll());
+  }
+
+  void runFirmwareUpdate() {
+    Rig rig;
+    rig.prompts.QueueFile(kFile);
+    QVERIFY(RunFirmwareUpdate(nullptr, rig.prompts, rig.link, rig.clock, rig.sink, 7,
+                              QStringLiteral("9600,N,8,1"), false));
+    QCOMPARE(rig.prompts.Texts(), (QStringList{"Open", "升级成功"}));
+    QCOMPARE(rig.prompts.Asked().last().type, ScriptedPrompts::Type::Information);
+    QVERIFY(rig.prompts.LastHex());
+    QCOMPARE(rig.prompts.LastFileMode(), Prompts::FileMode::Open);
+    QVERIFY(rig.prompts.LastDefaultName().isEmpty());
+    QCOMPARE(rig.sink.Lines(), QStringList{"升级成功！"});
+    QCOMPARE(rig.link.Port(), 7);
+    QVERIFY(!rig.link.IsOpen());
+    for (uint32_t a = 0x0800FFC0; a <= 0x080104FF; ++a) {
+      QCOMPARE(rig.loader.FlashByte(a), uint8_t(((a - 0x0800FFC0) * 7 + 3) & 0xFF));
+    }
+  }
+
+  void failedUpdateShowsNoSuccess() {
+    Rig rig;
+    rig.link.SetPresentPorts({});
+    rig.prompts.QueueFile(kFile);
+    QVERIFY(!RunFirmwareUpdate(nullptr, rig.prompts, rig.link, rig.clock, rig.sink, 7,
+                               QStringLiteral("9600,N,8,1"), true));
+    QCOMPARE(rig.prompts.Texts(), (QStringList{"Open", "Please reselect COM port!"}));
+    QVERIFY(rig.sink.Lines().isEmpty());
+  }
+};
 
 QTEST_MAIN(TestFormProcess)
 #include "tst_formprocess.moc"
