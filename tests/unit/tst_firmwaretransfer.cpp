@@ -5,7 +5,6 @@
 #include "ScriptedPrompts.h"
 #include "update/FirmwareImage.h"
 #include "update/FirmwareTransfer.h"
-#include "update/IntelHexReader.h"
 
 #include <QtTest>
 
@@ -211,19 +210,6 @@ class TestFirmwareTransfer : public QObject {
       ++blocks;
     }
     QCOMPARE(blocks, 2);
-  }
-
-  void wholeFileLandsInFlash() {
-    Rig rig;
-    IntelHexReader reader(rig.image);
-    QVERIFY(reader.ReadFile(TR5906_TEST_DATA "/firmware_linear.hex"));
-    QVERIFY(rig.Run());
-    QVERIFY(rig.outcome);
-    // The file's bytes, and around them what a block or page carries along.
-    for (uint32_t a = 0x0800FFC0; a <= 0x080104FF; ++a)
-      QCOMPARE(rig.loader.FlashByte(a), uint8_t(((a - 0x0800FFC0) * 7 + 3) & 0xFF));
-    QCOMPARE(rig.loader.Erases(), (QList<uint32_t>{0x0800FFC0, 0x08010000}));
-    QCOMPARE(rig.loader.FlashByte(0x0800FFBF), uint8_t{0xFF});  // erased, not written
   }
 
   void progress() {
