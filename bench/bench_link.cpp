@@ -37,6 +37,15 @@ constexpr const char* kUpdateFormat = "115200,N,8,1";
 constexpr uint32_t kUpdateStart = 0x08010000;
 constexpr int kUpdateSize = 64 * 1024;
 
+// Bytes on the wire, both ways, of each transfer as the protocols lay it
+// out; a run that moved any other number of bytes is not a clean one.
+constexpr int kGreetingBytes = 4 + 4;                                     // "LBTW" and its answer
+constexpr int kReadBytes = kGreetingBytes + 17 * (4 + 20) + (4 + 8) + 1;  // blocks, identity, "E"
+constexpr int kWriteBytes = kGreetingBytes + 16 * (21 + 1) + 1;
+constexpr int kResetBytes = kGreetingBytes + (5 + 1) + 1;
+constexpr int kUpdateBytes = (4 + 4) + (kUpdateSize / 2048) * (6 + 1) +  // start, erases
+                             (kUpdateSize / 128) * ((7 + 1) + (129 + 1)) + (6 + 1);  // blocks, go
+
 // Pauses the configuration protocol prescribes.
 constexpr double kContinuePauseMs = 2;      // before every continuing request
 constexpr double kFormatChangePauseMs = 7;  // 5 ms closed + 2 ms before opening
@@ -158,7 +167,11 @@ class Bench {
         },
         0);
     // A repeated request would mean a lost answer, not a clean run.
-    m.ok = ok && !sink.Lines().join(QLatin1Char('\n')).contains(QLatin1String("Retry("));
+    const int expected = kind == TransactionEngine::Kind::Read    ? kReadBytes
+                         : kind == TransactionEngine::Kind::Write ? kWriteBytes
+                                                                  : kResetBytes;
+    m.ok = ok && m.wireBytes == expected &&
+           !sink.Lines().join(QLatin1Char('\n')).contains(QLatin1String("Retry("));
     if (!m.ok) std::fprintf(stderr, "%s\n", qPrintable(sink.Lines().join(QLatin1String(" | "))));
     return m;
   }
@@ -214,7 +227,8 @@ class Bench {
     }
     Measurement m = Analyse(
         events, first, events[first].at, end, [](int) { return 0.0; }, kUpdateCloseTickMs);
-    m.ok = ok && transfer.ErrorCount() == 1;  // just the first start frame's time-out
+    // Just the first start frame's time-out, and every byte once.
+    m.ok = ok && transfer.ErrorCount() == 1 && m.wireBytes == kUpdateBytes;
     return m;
   }
 
