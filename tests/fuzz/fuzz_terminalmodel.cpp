@@ -63,9 +63,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString& settings = kFormats[in.ConsumeIntegralInRange(0, 5)];
     const QByteArray piece = QByteArray::fromStdString(in.ConsumeRandomLengthString(300));
     const DeviceReply reply = device.Receive(piece, settings);
-    // Every request is answered at most once, with at most a block read's 20
-    // bytes (the start frame's four): a piece of N bytes holds at most N requests.
-    Check(reply.bytes.size() <= 20 * (piece.size() + 1));
+    // Every request is answered at most once, with at most the 259 bytes of
+    // a read of 255: a piece of N bytes completes at most N + 1 requests.
+    Check(reply.bytes.size() <= 259 * (piece.size() + 1));
     Check(reply.delay >= std::chrono::milliseconds(0));
   }
   Check(terminal.Memory().Bytes(0, ParameterImage::kSize).size() == ParameterImage::kSize);
