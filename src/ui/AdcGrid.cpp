@@ -1,11 +1,6 @@
 #include "ui/AdcGrid.h"
 
-#include <algorithm>
-
-#include <QApplication>
 #include <QComboBox>
-#include <QFocusEvent>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
@@ -33,37 +28,13 @@ constexpr int kUserDefined = 2;
 constexpr int kTwipsPerPixel = 15;
 constexpr int kChannelColumnWidth = 500 / kTwipsPerPixel;
 constexpr int kValueColumnWidth = 1350 / kTwipsPerPixel;
-constexpr int kHeadingRowHeight = 500 / kTwipsPerPixel;
 
 }  // namespace
 
 AdcGrid::AdcGrid(ParameterImage& image, const bool& fillingControls, QWidget* parent)
-    : QTableWidget(kRows, kColumns, parent), image_(image), filling_(fillingControls) {
+    : ParameterGrid(kRows, kColumns, image, fillingControls, parent) {
   setObjectName(QStringLiteral("MSHFlexGridAdcParam"));
-  horizontalHeader()->hide();
-  verticalHeader()->hide();
-  verticalHeader()->setMinimumSectionSize(1);
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setSelectionMode(QAbstractItemView::SingleSelection);
   setWordWrap(true);
-  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);  // the size of its cells
-
-  const QBrush headingBrush = palette().brush(QPalette::Button);
-  const int rowHeight = fontMetrics().height() + 6;
-  for (int row = 0; row < kRows; ++row) {
-    setRowHeight(row, row == 0 ? std::max(kHeadingRowHeight, rowHeight) : rowHeight);
-    for (int column = 0; column < kColumns; ++column) {
-      auto* item = new QTableWidgetItem;
-      if (row == 0 || column == 0) {
-        item->setFlags(Qt::ItemIsEnabled);
-        item->setBackground(headingBrush);
-        item->setTextAlignment(Qt::AlignCenter);
-      } else {
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-      }
-      setItem(row, column, item);
-    }
-  }
   setColumnWidth(0, kChannelColumnWidth);
   for (int column = 1; column < kColumns; ++column) setColumnWidth(column, kValueColumnWidth);
   for (int channel = 1; channel <= kChannels; ++channel)
@@ -75,22 +46,11 @@ AdcGrid::AdcGrid(ParameterImage& image, const bool& fillingControls, QWidget* pa
   text1_->hide();
   text1_->installEventFilter(this);
 
-  kindCombo_ = new QComboBox(viewport());
-  kindCombo_->setObjectName(QStringLiteral("ComboSingleAdcType"));
-  kindCombo_->hide();
-  kindCombo_->installEventFilter(this);
+  kindCombo_ = NewInCellCombo(QStringLiteral("ComboSingleAdcType"));
 
   connect(this, &QTableWidget::cellClicked, this, &AdcGrid::OpenEditor);
   connect(kindCombo_, qOverload<int>(&QComboBox::activated), this, &AdcGrid::KindChosen);
   ApplyCaptions(false);
-}
-
-QSize AdcGrid::sizeHint() const {
-  int width = 2 * frameWidth();
-  for (int column = 0; column < kColumns; ++column) width += columnWidth(column);
-  int height = 2 * frameWidth();
-  for (int row = 0; row < kRows; ++row) height += rowHeight(row);
-  return {width, height};
 }
 
 void AdcGrid::ApplyCaptions(bool english) {
@@ -143,7 +103,6 @@ void AdcGrid::OpenEditor(int row, int column) {
   gridRow_ = row;
   gridColumn_ = column;
   if (row < 1 || row > kChannels) return;  // the heading row opens nothing
-  const QRect cell = visualRect(model()->index(row, column));
   if (column >= kFullScaleColumn && column <= kMultiplierColumn) {
     // Typed keys are filtered in eventFilter(); the validator holds pasted
     // text to the same characters.
@@ -152,7 +111,7 @@ void AdcGrid::OpenEditor(int row, int column) {
     delete text1_->validator();
     text1_->setValidator(
         new QRegularExpressionValidator(column == kFullScaleColumn ? kDigits : kSigned, text1_));
-    text1_->setGeometry(cell);
+    text1_->setGeometry(visualRect(model()->index(row, column)));
     text1_->setText(CellText(row, column));
     text1_->show();
     text1_->raise();
@@ -162,21 +121,16 @@ void AdcGrid::OpenEditor(int row, int column) {
   } else if (column == kKindColumn && adcTypeIndex_ == kUserDefined) {
     const int match = kindCombo_->findText(CellText(row, column), Qt::MatchExactly);
     kindCombo_->setCurrentIndex(match >= 0 ? match : 0);  // not a choice: stores nothing
-    kindCombo_->setGeometry(cell.left(), cell.top(), cell.width(),
-                            std::max(cell.height(), kindCombo_->sizeHint().height()));
-    kindCombo_->show();
-    kindCombo_->raise();
+    LayComboOver(kindCombo_, row, column);
     kindOpen_ = true;
     kindCombo_->setFocus(Qt::MouseFocusReason);
   }
 }
 
 bool AdcGrid::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != text1_ && watched != kindCombo_) return QTableWidget::eventFilter(watched, event);
+  if (watched != text1_ && watched != kindCombo_) return ParameterGrid::eventFilter(watched, event);
   if (event->type() == QEvent::FocusOut) {
-    // A popup (the list of the kind editor, a context menu) is not a leave.
-    if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
-        !QApplication::activePopupWidget()) {
+    if (LeavesEditor(event)) {
       if (watched == text1_)
         CloseTextEditor();
       else
@@ -290,9 +244,3 @@ void AdcGrid::DropEditors() {
   text1_->hide();
   kindCombo_->hide();
 }
-
-void AdcGrid::SetCell(int row, int column, const QString& text) {
-  item(row, column)->setText(text);
-}
-
-QString AdcGrid::CellText(int row, int column) const { return item(row, column)->text(); }

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QTableWidget>
+#include "ui/ParameterGrid.h"
 
-class ParameterImage;
 class QComboBox;
 class QLineEdit;
 
@@ -12,7 +11,7 @@ class QLineEdit;
 /// editor over it (`Text1` for columns 1 to 3, `ComboSingleAdcType` for
 /// column 4 while the all-channels type is user defined), and when the editor
 /// loses the focus its checked value goes into the cell and the image at once.
-class AdcGrid : public QTableWidget {
+class AdcGrid : public ParameterGrid {
   Q_OBJECT
  public:
   static constexpr int kRows = 9;
@@ -40,11 +39,6 @@ class AdcGrid : public QTableWidget {
   QLineEdit* TextEditor() const { return text1_; }
   /// The in-cell kind editor (`ComboSingleAdcType`).
   QComboBox* KindEditor() const { return kindCombo_; }
-  /// The cell of the editor open (or last opened).
-  int GridRow() const { return gridRow_; }
-  int GridColumn() const { return gridColumn_; }
-
-  QSize sizeHint() const override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -57,15 +51,9 @@ class AdcGrid : public QTableWidget {
   void KindChosen(int index);
   void MoveAfterEnter(int nextRow, int nextColumn);
   void DropEditors();
-  void SetCell(int row, int column, const QString& text);
-  QString CellText(int row, int column) const;
 
-  ParameterImage& image_;
-  const bool& filling_;
   QLineEdit* text1_;
   QComboBox* kindCombo_;
-  int gridRow_ = 0;
-  int gridColumn_ = 0;
   int adcTypeIndex_ = 0;  ///< what `ComboAdcType` shows: 2 is user defined
   bool textOpen_ = false;
   bool kindOpen_ = false;

@@ -1,11 +1,6 @@
 #include "ui/DioGrid.h"
 
-#include <algorithm>
-
-#include <QApplication>
 #include <QComboBox>
-#include <QFocusEvent>
-#include <QHeaderView>
 
 #include "image/ParameterImage.h"
 #include "ui/EditorRules.h"
@@ -21,64 +16,29 @@ constexpr int kInput = 1;   // entry "DI", bit set
 constexpr int kTwipsPerPixel = 15;
 constexpr int kPinColumnWidth = 1500 / kTwipsPerPixel;
 constexpr int kDirectionColumnWidth = 1550 / kTwipsPerPixel;
-constexpr int kHeadingRowHeight = 500 / kTwipsPerPixel;
 
 const char* const kDirections[] = {"DO", "DI"};
 
 }  // namespace
 
 DioGrid::DioGrid(ParameterImage& image, const bool& fillingControls, QWidget* parent)
-    : QTableWidget(kRows, kColumns, parent), image_(image), filling_(fillingControls) {
+    : ParameterGrid(kRows, kColumns, image, fillingControls, parent) {
   setObjectName(QStringLiteral("MSHFlexGriddigitalSetting"));
-  horizontalHeader()->hide();
-  verticalHeader()->hide();
-  verticalHeader()->setMinimumSectionSize(1);
-  setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setSelectionMode(QAbstractItemView::SingleSelection);
-  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);  // the size of its cells
-
-  const QBrush headingBrush = palette().brush(QPalette::Button);
-  const int rowHeight = fontMetrics().height() + 6;
-  for (int row = 0; row < kRows; ++row) {
-    setRowHeight(row, row == 0 ? std::max(kHeadingRowHeight, rowHeight) : rowHeight);
-    for (int column = 0; column < kColumns; ++column) {
-      auto* item = new QTableWidgetItem;
-      if (row == 0 || column == 0) {
-        item->setFlags(Qt::ItemIsEnabled);
-        item->setBackground(headingBrush);
-        item->setTextAlignment(Qt::AlignCenter);
-      } else {
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-      }
-      setItem(row, column, item);
-    }
-  }
   setColumnWidth(0, kPinColumnWidth);
   setColumnWidth(1, kDirectionColumnWidth);
-  item(0, 0)->setText(QStringLiteral("管脚"));
-  for (int pin = 0; pin < kPins; ++pin) item(pin + 1, 0)->setText(QString::number(10 + pin));
+  SetCell(0, 0, QStringLiteral("管脚"));
+  for (int pin = 0; pin < kPins; ++pin) SetCell(pin + 1, 0, QString::number(10 + pin));
 
-  combo_ = new QComboBox(viewport());
-  combo_->setObjectName(QStringLiteral("ComboDIOConfig"));
-  combo_->hide();
-  combo_->installEventFilter(this);
+  combo_ = NewInCellCombo(QStringLiteral("ComboDIOConfig"));
 
   connect(this, &QTableWidget::cellClicked, this, &DioGrid::OpenList);
   connect(combo_, qOverload<int>(&QComboBox::activated), this, &DioGrid::Choose);
   ApplyCaptions(false);
 }
 
-QSize DioGrid::sizeHint() const {
-  int width = 2 * frameWidth();
-  for (int column = 0; column < kColumns; ++column) width += columnWidth(column);
-  int height = 2 * frameWidth();
-  for (int row = 0; row < kRows; ++row) height += rowHeight(row);
-  return {width, height};
-}
-
 void DioGrid::ApplyCaptions(bool english) {
-  item(0, 0)->setText(english ? QStringLiteral("PIN") : QStringLiteral("管脚"));
-  item(0, 1)->setText(english ? QStringLiteral("Config") : QStringLiteral("配置"));
+  SetCell(0, 0, english ? QStringLiteral("PIN") : QStringLiteral("管脚"));
+  SetCell(0, 1, english ? QStringLiteral("Config") : QStringLiteral("配置"));
   combo_->clear();
   for (const char* direction : kDirections) combo_->addItem(QString::fromLatin1(direction));
 }
@@ -88,7 +48,7 @@ void DioGrid::ShowImage() {
   const uint16_t word = image_.GetUWord(kDirectionWord);
   for (int pin = 0; pin < kPins; ++pin) {
     const bool input = (word >> (5 + pin)) & 1u;
-    item(pin + 1, kDirectionColumn)->setText(QString::fromLatin1(kDirections[input ? 1 : 0]));
+    SetCell(pin + 1, kDirectionColumn, QString::fromLatin1(kDirections[input ? 1 : 0]));
   }
 }
 
@@ -98,13 +58,9 @@ void DioGrid::OpenList(int row, int column) {
   if (column != kDirectionColumn || row < 1 || row > kPins) return;
   // Selecting the cell's entry is not a choice: it stores nothing. A cell
   // holding neither text opens on "DI".
-  const QString text = item(row, column)->text();
+  const QString text = CellText(row, column);
   combo_->setCurrentIndex(text == QLatin1String(kDirections[kOutput]) ? kOutput : kInput);
-  const QRect cell = visualRect(model()->index(row, column));
-  combo_->setGeometry(cell.left(), cell.top(), cell.width(),
-                      std::max(cell.height(), combo_->sizeHint().height()));
-  combo_->show();
-  combo_->raise();
+  LayComboOver(combo_, row, column);
   open_ = true;
   combo_->setFocus(Qt::MouseFocusReason);
 }
@@ -118,7 +74,7 @@ void DioGrid::Choose(int index) {
   const uint16_t word =
       EditorRules::WithDirection(image_.GetUWord(kDirectionWord), gridRow_ - 1, index == kInput);
   image_.SetWord(kDirectionWord, word);
-  item(gridRow_, kDirectionColumn)->setText(combo_->itemText(index));
+  SetCell(gridRow_, kDirectionColumn, combo_->itemText(index));
   open_ = false;
   setFocus(Qt::OtherFocusReason);
   combo_->hide();
@@ -126,11 +82,8 @@ void DioGrid::Choose(int index) {
 
 bool DioGrid::eventFilter(QObject* watched, QEvent* event) {
   // The list's own popup opening is not a loss of focus.
-  if (watched == combo_ && event->type() == QEvent::FocusOut &&
-      static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason &&
-      !QApplication::activePopupWidget())
-    CloseList();
-  return QTableWidget::eventFilter(watched, event);
+  if (watched == combo_ && LeavesEditor(event)) CloseList();
+  return ParameterGrid::eventFilter(watched, event);
 }
 
 void DioGrid::CloseList() {

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QTableWidget>
+#include "ui/ParameterGrid.h"
 
-class ParameterImage;
 class QComboBox;
 
 /// The digital I/O grid "MSHFlexGriddigitalSetting": 6 rows (headings, pins
@@ -10,7 +9,7 @@ class QComboBox;
 /// the list `ComboDIOConfig` over it; choosing "DO" or "DI" stores the pin's
 /// bit of option word 60 (bits 5 to 9, the others kept) and closes the list.
 /// The list closes without storing when it loses the focus.
-class DioGrid : public QTableWidget {
+class DioGrid : public ParameterGrid {
   Q_OBJECT
  public:
   static constexpr int kRows = 6;
@@ -28,10 +27,6 @@ class DioGrid : public QTableWidget {
 
   /// The direction list (`ComboDIOConfig`).
   QComboBox* DirectionEditor() const { return combo_; }
-  int GridRow() const { return gridRow_; }
-  int GridColumn() const { return gridColumn_; }
-
-  QSize sizeHint() const override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -41,10 +36,6 @@ class DioGrid : public QTableWidget {
   void Choose(int index);
   void CloseList();
 
-  ParameterImage& image_;
-  const bool& filling_;
   QComboBox* combo_;
-  int gridRow_ = 0;
-  int gridColumn_ = 0;
   bool open_ = false;
 };
