@@ -3,6 +3,7 @@
 // a core log and a firmware update, and answers slower than the time-out and
 // just inside it, on real timers. Every run has a hard time limit; each must
 // end on its own, report the failure, and leave nothing half done behind.
+#include "HexRecord.h"
 #include "SimProcess.h"
 #include "image/ConfigFile.h"
 #include "image/Defaults.h"
@@ -31,13 +32,9 @@ QString Seen(const CtlRun& run) {
 QByteArray HexFile(int size) {
   QByteArray text = ":020000040801F1\n";
   for (int offset = 0; offset < size; offset += 32) {
-    QByteArray record;
-    record.append(char(32)).append(char(offset >> 8)).append(char(offset)).append(char(0));
-    for (int i = 0; i < 32; ++i) record.append(char((offset + i) * 7));
-    int sum = 0;
-    for (const char b : record) sum += uint8_t(b);
-    record.append(char(-sum));
-    text += ':' + record.toHex().toUpper() + '\n';
+    QByteArray data;
+    for (int i = 0; i < 32; ++i) data.append(char((offset + i) * 7));
+    text += HexRecord(0, offset, data) + '\n';
   }
   return text + ":00000001FF\n";
 }

@@ -1,5 +1,6 @@
 // A firmware update end to end: tr5906ctl update through a pseudo-terminal
 // into the simulator's boot loader; its flash afterwards holds the file.
+#include "HexRecord.h"
 #include "SimProcess.h"
 
 #include <QFile>
@@ -13,16 +14,7 @@ constexpr uint32_t kFlashBase = 0x08000000;
 uint8_t PlainByte(uint32_t address) { return static_cast<uint8_t>((address * 13 + 5) >> 1); }
 
 QByteArray Record(int type, int address, const QByteArray& data) {
-  QByteArray bytes;
-  bytes.append(static_cast<char>(data.size()));
-  bytes.append(static_cast<char>(address >> 8));
-  bytes.append(static_cast<char>(address));
-  bytes.append(static_cast<char>(type));
-  bytes.append(data);
-  int sum = 0;
-  for (const char b : bytes) sum += static_cast<uint8_t>(b);
-  bytes.append(static_cast<char>(-sum));
-  return ':' + bytes.toHex().toUpper() + "\r\n";
+  return HexRecord(type, address, data) + "\r\n";
 }
 
 // A HEX file of the bytes from `start` to `end`, 16 to a record.

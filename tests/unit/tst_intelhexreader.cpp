@@ -1,3 +1,4 @@
+#include "HexRecord.h"
 #include "update/FirmwareImage.h"
 #include "update/IntelHexReader.h"
 
@@ -10,16 +11,7 @@ namespace {
 
 // One record with its checksum.
 QByteArray Record(int type, int address, const QByteArray& data) {
-  QByteArray bytes;
-  bytes.append(static_cast<char>(data.size()));
-  bytes.append(static_cast<char>(address >> 8));
-  bytes.append(static_cast<char>(address));
-  bytes.append(static_cast<char>(type));
-  bytes.append(data);
-  int sum = 0;
-  for (const char b : bytes) sum += static_cast<uint8_t>(b);
-  bytes.append(static_cast<char>(-sum));
-  return ':' + bytes.toHex().toUpper();
+  return HexRecord(type, address, data);
 }
 
 QByteArray Linear(int upper) {
