@@ -52,6 +52,13 @@ class SimProcess {
     return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
   }
 
+  /// Makes the simulator vanish at once, as a pulled cable does.
+  void Kill() {
+    if (process_.state() == QProcess::NotRunning) return;
+    process_.kill();
+    process_.waitForFinished(2000);
+  }
+
   /// Waits for the simulator to end by itself (after a hang-up).
   bool WaitForExit(int ms) { return process_.waitForFinished(ms); }
 

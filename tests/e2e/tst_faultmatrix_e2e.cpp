@@ -40,33 +40,7 @@ QByteArray HexFile(int size) {
 }
 
 /// tr5906-sim that can vanish at once, as a pulled cable does.
-class PullableSim {
- public:
-  ~PullableSim() { Kill(); }
-  bool Start(const QStringList& arguments) {
-    process_.setProgram(QStringLiteral(TR5906_SIM));
-    process_.setArguments(arguments);
-    process_.start();
-    if (!process_.waitForStarted(5000)) return false;
-    QElapsedTimer timer;
-    timer.start();
-    while (!process_.canReadLine() && timer.elapsed() < 5000 &&
-           process_.state() == QProcess::Running)
-      process_.waitForReadyRead(100);
-    path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-    return path_.startsWith(QLatin1Char('/'));
-  }
-  QString Path() const { return path_; }
-  void Kill() {
-    if (process_.state() == QProcess::NotRunning) return;
-    process_.kill();
-    process_.waitForFinished(2000);
-  }
-
- private:
-  QProcess process_;
-  QString path_;
-};
+using PullableSim = SimProcess;
 
 /// Runs tr5906ctl and kills the simulator once the output shows `trigger`;
 /// the run itself must end by itself within `limitMs`.
