@@ -22,9 +22,9 @@ namespace {
 
 constexpr uid_t kNobody = 65534;
 
-QByteArray Pattern(int size, int seed = 3) {
+QByteArray Pattern(int size, int salt = 3) {
   QByteArray bytes(size, '\0');
-  for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 11 + seed) & 0xFF);
+  for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 11 + salt) & 0xFF);
   return bytes;
 }
 
