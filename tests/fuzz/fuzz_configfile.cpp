@@ -2,6 +2,7 @@
 // loaded image decoded as `show` and the windows decode it. A refused file
 // must leave the image untouched; an accepted one is the file's first 10240
 // bytes exactly.
+#include "FuzzSupport.h"
 #include "image/ConfigFile.h"
 #include "image/FieldTable.h"
 #include "image/Identity.h"
@@ -19,13 +20,6 @@
 #include <cstring>
 
 namespace {
-
-/// Stops the run with the line of the broken promise.
-void Check(bool condition, int line = __builtin_LINE()) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed at %s:%d\n", __FILE__, line);
-  std::abort();
-}
 
 /// An in-memory file with a path the loader can open.
 class MemoryFile {

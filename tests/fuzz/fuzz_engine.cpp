@@ -21,6 +21,8 @@
 #include "link/Prompts.h"
 #include "link/TransactionEngine.h"
 
+#include "FuzzSupport.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <chrono>
@@ -34,33 +36,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-/// Stops the run with the line of the broken promise.
-void Check(bool condition, int line = __builtin_LINE()) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed at %s:%d\n", __FILE__, line);
-  std::abort();
-}
-
-/// Answers the user's questions from the input; Cancel once it runs dry or
-/// after a few Retries, so every run ends.
-class FuzzPrompts : public Prompts {
- public:
-  explicit FuzzPrompts(FuzzedDataProvider& in) : in_(in) {}
-  void Critical(const QString&) override {}
-  void Information(const QString&) override {}
-  bool AskRetry(const QString&) override {
-    ++asked_;
-    return retries_ < 3 && in_.remaining_bytes() > 0 && in_.ConsumeBool() && ++retries_ > 0;
-  }
-  bool AskOkCancel(const QString&) override { return false; }
-  QString ChooseFile(FileMode, const QString&, const QString&, bool) override { return {}; }
-
- private:
-  FuzzedDataProvider& in_;
-  int retries_ = 0;
-  int asked_ = 0;
-};
 
 /// Sits between the link and the simulated terminal and, for each request,
 /// lets the input decide what the line carries back.

@@ -18,6 +18,8 @@
 #include "update/FirmwareImage.h"
 #include "update/FirmwareTransfer.h"
 
+#include "FuzzSupport.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <chrono>
@@ -29,29 +31,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-/// Stops the run with the line of the broken promise.
-void Check(bool condition, int line = __builtin_LINE()) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed at %s:%d\n", __FILE__, line);
-  std::abort();
-}
-
-class FuzzPrompts : public Prompts {
- public:
-  explicit FuzzPrompts(FuzzedDataProvider& in) : in_(in) {}
-  void Critical(const QString&) override {}
-  void Information(const QString&) override {}
-  bool AskRetry(const QString&) override {
-    return retries_ < 3 && in_.remaining_bytes() > 0 && in_.ConsumeBool() && ++retries_ > 0;
-  }
-  bool AskOkCancel(const QString&) override { return false; }
-  QString ChooseFile(FileMode, const QString&, const QString&, bool) override { return {}; }
-
- private:
-  FuzzedDataProvider& in_;
-  int retries_ = 0;
-};
 
 class FuzzLine : public SimDevice {
  public:

@@ -1,5 +1,6 @@
 // The Intel HEX reader fed arbitrary text, whole and line by line. An
 // accepted file must describe data that lies inside the flash mirror.
+#include "FuzzSupport.h"
 #include "update/FirmwareImage.h"
 #include "update/IntelHexReader.h"
 
@@ -10,13 +11,6 @@
 #include <cstdlib>
 
 namespace {
-
-/// Stops the run with the line of the broken promise.
-void Check(bool condition, int line = __builtin_LINE()) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed at %s:%d\n", __FILE__, line);
-  std::abort();
-}
 
 void CheckAccepted(const IntelHexReader& reader, const FirmwareImage& image) {
   Check(image.HasData());

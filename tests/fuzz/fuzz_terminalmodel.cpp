@@ -4,6 +4,7 @@
 // answer more than a bounded amount, and never touch memory outside their
 // parameter memory, core log or flash.
 #include "BootLoaderModel.h"
+#include "FuzzSupport.h"
 #include "SimulatedDevice.h"
 #include "TerminalModel.h"
 
@@ -14,16 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-/// Stops the run with the line of the broken promise.
-void Check(bool condition, int line = __builtin_LINE()) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed at %s:%d\n", __FILE__, line);
-  std::abort();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
