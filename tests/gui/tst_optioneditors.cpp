@@ -174,6 +174,41 @@ class TestOptionEditors : public QObject {
     QCOMPARE(formatChanged.count(), list.endsWith("_1") ? changes : 0);
   }
 
+  void choosingTheShownEntryStoresIt_data() {
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<int>("word");
+    QTest::addColumn<int>("stored");  // a value the list has no entry for
+    QTest::addColumn<int>("shown");   // the entry shown in its place
+    QTest::addColumn<int>("value");   // what choosing that entry stores
+    QTest::newRow("log level") << "ComboLogLevel" << 63 << 9 << 0 << 0;
+    QTest::newRow("channel") << "ComboChannel" << 14 << 150 << 0 << 0;
+    QTest::newRow("ADC type") << "ComboAdcType" << 21 << 9 << 2 << 2;
+    QTest::newRow("air rate") << "ComboAirRate" << 15 << 13 << 5 << 7;
+    QTest::newRow("power") << "ComboTxPower" << 18 << 40 << 22 << 22;
+    QTest::newRow("repeat") << "ComboLoraRepeat" << 19 << 5 << 1 << 1;
+    QTest::newRow("485 parity") << "ComboParity_1" << 10 << 9 << 0 << 0;
+    QTest::newRow("TTL stop bits") << "ComboStopbits_0" << 7 << 0 << 0 << 1;
+    QTest::newRow("485 data bits") << "ComboDatabits_1" << 12 << 9 << 1 << 8;
+  }
+
+  void choosingTheShownEntryStoresIt() {
+    QFETCH(QString, list);
+    QFETCH(int, word);
+    QFETCH(int, stored);
+    QFETCH(int, shown);
+    QFETCH(int, value);
+    QComboBox* combo = List(list);
+    filling_ = true;  // as the window shows the image
+    combo->setCurrentIndex(shown);
+    filling_ = false;
+    image_.SetWord(word, uint16_t(stored));
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_F4);  // the list opens on the entry shown
+    QTRY_VERIFY(combo->view()->isVisible());
+    QTest::keyClick(combo->view(), Qt::Key_Return);
+    QCOMPARE(Word(word), value);
+  }
+
   void checksAndDate() {
     Choose("ComboTimeSource", 1);
     QCOMPARE(image_.GetExtWord(2), uint16_t(1));
