@@ -9,7 +9,6 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
 #include <QWidget>
 
 #include "image/ParameterImage.h"
@@ -204,9 +203,6 @@ void OptionEditors::AddNumberBox(const char* name, const EditorRules::NumberRule
   auto* box = Find<QLineEdit>(QString::fromLatin1(name));
   if (!box) return;
   FilterTextKey(box, KeyMode::Digits, 0);
-  // Typed keys are filtered above; pasted text is held to digits as well.
-  static const QRegularExpression kDigits(QStringLiteral("[0-9]*"));
-  box->setValidator(new QRegularExpressionValidator(kDigits, box));
   box->installEventFilter(this);
   boxes_.insert(
       box, {&rule, [store = std::move(store)](const QString&, uint16_t value) { store(value); }});

@@ -1,8 +1,10 @@
 #include <QtTest>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QVBoxLayout>
 
 #include "image/ParameterImage.h"
@@ -116,6 +118,9 @@ class TestAdcGrid : public QObject {
     row("multiplier above", 3, -1, "600", true, "500", 50000);
     row("multiplier empty", 3, -1, "", true, "1", 100);
     row("multiplier negative", 3, -1, "-3", true, "0", 0);
+    row("full scale pasted", 1, -1, "paste:-12a3", true, "123", 123);
+    row("offset pasted", 2, -1, "paste:--1..5", true, "-1.5", 32768 + 1500);
+    row("multiplier dropped", 3, -1, "drop:.5.5", true, "1.55", 155);
   }
 
   void cellsAreBroughtIntoRange() {
@@ -131,10 +136,23 @@ class TestAdcGrid : public QObject {
       grid_->ShowImage();
     }
     Click(1, column);  // opens with the whole text selected: typing replaces it
-    if (typed.isEmpty())
+    if (typed.isEmpty()) {
       Key(Qt::Key_Backspace);
-    else
+    } else if (typed.startsWith("paste:")) {
+      QApplication::clipboard()->setText(typed.mid(6));
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
+    } else if (typed.startsWith("drop:")) {  // at the end of the text
+      QMimeData data;
+      data.setText(typed.mid(5));
+      QLineEdit* text1 = grid_->TextEditor();
+      const QPoint end(text1->width() - 2, text1->height() / 2);
+      QDragEnterEvent enter(end, Qt::CopyAction, &data, Qt::LeftButton, {});
+      QDropEvent drop(end, Qt::CopyAction, &data, Qt::LeftButton, {});
+      QApplication::sendEvent(text1, &enter);
+      QApplication::sendEvent(text1, &drop);
+    } else {
       Type(typed);
+    }
     if (enter)
       Key(Qt::Key_Return);
     else

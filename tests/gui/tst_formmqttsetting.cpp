@@ -1,7 +1,10 @@
 // The MQTT settings window, driven by key events against a shared image.
+#include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -152,6 +155,51 @@ class TestFormMqttSetting : public QObject {
     QTest::keyClick(port, Qt::Key_Tab);
     QCOMPARE(image.ReadImageText(222, 6), QString("18833"));
     QCOMPARE(image.Byte(4096 + 222 + 5), 0);
+  }
+
+  void pastedAndDroppedTextIsHeldToTheKeyRules_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<QByteArray>("bytes");  // stored after leaving the box
+    QTest::newRow("port pasted") << "TextServicePort"
+                                 << "paste"
+                                 << "1234567" << 222 << QByteArray("12345", 6);
+    QTest::newRow("port dropped") << "TextServicePort"
+                                  << "drop"
+                                  << "98a7654" << 222 << QByteArray("98765", 6);
+    QTest::newRow("number pasted") << "TextKeepAliveTime"
+                                   << "paste"
+                                   << "12345" << 350 << QByteArray("\xd2\x04", 2);
+  }
+
+  void pastedAndDroppedTextIsHeldToTheKeyRules() {
+    QFETCH(QString, box);
+    QFETCH(QString, way);
+    QFETCH(QString, text);
+    QFETCH(int, offset);
+    QFETCH(QByteArray, bytes);
+    ParameterImage image;
+    FormMqttSetting window(image, false);
+    Show(window);
+    auto* edit = Find<QLineEdit>(window, qPrintable(box));
+    if (way == "paste") {
+      edit->setFocus();
+      QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+      QApplication::clipboard()->setText(text);
+      QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+    } else {  // onto a box without the focus
+      QMimeData data;
+      data.setText(text);
+      const QPoint at(edit->width() / 2, edit->height() / 2);
+      QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+      QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+      QApplication::sendEvent(edit, &enter);
+      QApplication::sendEvent(edit, &drop);
+    }
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QCOMPARE(image.Bytes(4096 + offset, bytes.size()), bytes);
   }
 
   void chineseTextIsCutAtAWholeCharacter() {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFormLayout>
@@ -93,6 +94,7 @@ class TestOptionEditors : public QObject {
     row("save 70000", "TextSavePeriod", "70000", "65535", 68, 65535);
     row("adjust empty", "TextAdjustVol", "", "0", -1, 0);
     row("adjust 300", "TextAdjustVol", "300", "255", -1, 255);
+    row("address pasted", "TextDeviceAddr", "paste:1a2", "12", 0, 12);
   }
 
   void numberBoxes() {
@@ -324,8 +326,8 @@ class TestOptionEditors : public QObject {
   QLineEdit* Box(const QString& name) { return form_->findChild<QLineEdit*>(name); }
   QComboBox* List(const QString& name) { return form_->findChild<QComboBox*>(name); }
   QCheckBox* Check(const QString& name) { return form_->findChild<QCheckBox*>(name); }
-  /// Clicks into the box, selects all, types the keys (an empty text erases)
-  /// and leaves it with Tab.
+  /// Clicks into the box, selects all, types the keys (an empty text erases,
+  /// "paste:" pastes the rest) and leaves it with Tab.
   void Edit(const QString& name, const QString& keys, bool leave = true);
   void Choose(const QString& list, int steps);
   /// Clicks on the box's indicator.
@@ -356,9 +358,12 @@ void TestOptionEditors::Edit(const QString& name, const QString& keys, bool leav
   QTest::mouseClick(box, Qt::LeftButton);
   QVERIFY(box->hasFocus());
   QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-  if (keys.isEmpty())
+  if (keys.isEmpty()) {
     QTest::keyClick(box, Qt::Key_Backspace);
-  else
+  } else if (keys.startsWith("paste:")) {
+    QApplication::clipboard()->setText(keys.mid(6));
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+  } else
     QTest::keyClicks(box, keys);
   if (leave) {
     QTest::keyClick(box, Qt::Key_Tab);
