@@ -1,12 +1,11 @@
 #include <QtTest>
 
 #include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QVBoxLayout>
 
+#include "TextInput.h"
 #include "image/ParameterImage.h"
 #include "ui/AdcGrid.h"
 
@@ -138,20 +137,8 @@ class TestAdcGrid : public QObject {
     Click(1, column);  // opens with the whole text selected: typing replaces it
     if (typed.isEmpty()) {
       Key(Qt::Key_Backspace);
-    } else if (typed.startsWith("paste:")) {
-      QApplication::clipboard()->setText(typed.mid(6));
-      QTest::keyClick(QApplication::focusWidget(), Qt::Key_V, Qt::ControlModifier);
-    } else if (typed.startsWith("drop:")) {  // at the end of the text
-      QMimeData data;
-      data.setText(typed.mid(5));
-      QLineEdit* text1 = grid_->TextEditor();
-      const QPoint end(text1->width() - 2, text1->height() / 2);
-      QDragEnterEvent enter(end, Qt::CopyAction, &data, Qt::LeftButton, {});
-      QDropEvent drop(end, Qt::CopyAction, &data, Qt::LeftButton, {});
-      QApplication::sendEvent(text1, &enter);
-      QApplication::sendEvent(text1, &drop);
     } else {
-      Type(typed);
+      PutText(QApplication::focusWidget(), typed);
     }
     if (enter)
       Key(Qt::Key_Return);

@@ -161,25 +161,22 @@ void TestFormMainActions::writeSendsTheImage() {
 }
 
 void TestFormMainActions::accessKeyCommitsTheEditor_data() {
-  QTest::addColumn<bool>("service");
-  QTest::addColumn<int>("tab");
-  QTest::addColumn<QString>("editor");  // a box, or "row,column" of the analog grid
+  QTest::addColumn<int>("tab");         // 5: with the service page
+  QTest::addColumn<QString>("editor");  // a box, or the analog grid's "row,column"
   QTest::addColumn<QString>("typed");
   QTest::addColumn<int>("offset");
   QTest::addColumn<QByteArray>("bytes");  // what the terminal holds there after the write
-  QTest::newRow("box") << false << 2 << "TextDeviceAddr"
+  QTest::newRow("box") << 2 << "TextDeviceAddr"
                        << "77" << 0 << QByteArray("\x4d\x00", 2);
-  QTest::newRow("box replaced") << false << 2 << "TextDeviceAddr"
+  QTest::newRow("box replaced") << 2 << "TextDeviceAddr"
                                 << "300" << 0 << QByteArray("\xff\x00", 2);
-  QTest::newRow("grid cell") << false << 3 << "1,2"
+  QTest::newRow("grid cell") << 3 << "1,2"
                              << "-1.5" << 44 << QByteArray("\xdc\x85");
-  QTest::newRow("cloud box") << true << 5 << "TextDeviceName"
+  QTest::newRow("cloud box") << 5 << "TextDeviceName"
                              << "Pump" << 4116 << QByteArray("Pump", 5);
 }
 
 void TestFormMainActions::accessKeyCommitsTheEditor() {
-  // Alt+W clicks Write without moving the focus out of the editor typed in.
-  QFETCH(bool, service);
   QFETCH(int, tab);
   QFETCH(QString, editor);
   QFETCH(QString, typed);
@@ -188,26 +185,24 @@ void TestFormMainActions::accessKeyCommitsTheEditor() {
   FormMainRig rig({1});
   TerminalModel terminal;
   rig.link.AttachDevice(&terminal);
-  auto form = rig.Make(false, service);
+  auto form = rig.Make(false, tab == 5);
   QWidget* f = form.get();
   f->show();
   QApplication::setActiveWindow(f);
   QVERIFY(QTest::qWaitForWindowActive(f));
   auto* tabs = Child<QTabBar>(f, "TabStrip1");
   QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(tab - 1).center());
-  if (editor.contains(',')) {
-    auto* grid = Child<QTableWidget>(f, "MSHFlexGridAdcParam");
-    const QModelIndex cell =
-        grid->model()->index(editor.section(',', 0, 0).toInt(), editor.section(',', 1).toInt());
+  auto* grid = Child<QTableWidget>(f, "MSHFlexGridAdcParam");
+  const QModelIndex cell = grid->model()->index(editor.left(1).toInt(), editor.right(1).toInt());
+  if (editor.contains(','))
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
-  } else {
+  else
     QTest::mouseClick(Child<QLineEdit>(f, editor), Qt::LeftButton);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-  }
-  QWidget* box = QApplication::focusWidget();
-  QTest::keyClicks(box, typed);
-  QTest::keyClick(box, Qt::Key_W, Qt::AltModifier);
-  QTRY_VERIFY(!Enabled(f, "CommandRead"));  // the write has started
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(QApplication::focusWidget(), typed);
+  // Alt+W clicks Write without taking the focus from the editor.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_W, Qt::AltModifier);
+  QTRY_VERIFY(!Enabled(f, "CommandRead"));
   QVERIFY(RunToEnd(rig, *form));
   QCOMPARE(Lines(f).last(), QString("设置成功"));
   QCOMPARE(terminal.Memory().Bytes(offset, bytes.size()), bytes);

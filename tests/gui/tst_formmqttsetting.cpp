@@ -1,13 +1,11 @@
 // The MQTT settings window, driven by key events against a shared image.
-#include <QApplication>
-#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 
+#include "TextInput.h"
 #include "image/ParameterImage.h"
 #include "settings/FormMqttSetting.h"
 
@@ -159,24 +157,19 @@ class TestFormMqttSetting : public QObject {
 
   void pastedAndDroppedTextIsHeldToTheKeyRules_data() {
     QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("way");
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("text");  // a drop lands on a box without the focus
     QTest::addColumn<int>("offset");
     QTest::addColumn<QByteArray>("bytes");  // stored after leaving the box
     QTest::newRow("port pasted") << "TextServicePort"
-                                 << "paste"
-                                 << "1234567" << 222 << QByteArray("12345", 6);
+                                 << "paste:1234567" << 222 << QByteArray("12345", 6);
     QTest::newRow("port dropped") << "TextServicePort"
-                                  << "drop"
-                                  << "98a7654" << 222 << QByteArray("98765", 6);
+                                  << "drop:98a7654" << 222 << QByteArray("98765", 6);
     QTest::newRow("number pasted") << "TextKeepAliveTime"
-                                   << "paste"
-                                   << "12345" << 350 << QByteArray("\xd2\x04", 2);
+                                   << "paste:12345" << 350 << QByteArray("\xd2\x04", 2);
   }
 
   void pastedAndDroppedTextIsHeldToTheKeyRules() {
     QFETCH(QString, box);
-    QFETCH(QString, way);
     QFETCH(QString, text);
     QFETCH(int, offset);
     QFETCH(QByteArray, bytes);
@@ -184,20 +177,11 @@ class TestFormMqttSetting : public QObject {
     FormMqttSetting window(image, false);
     Show(window);
     auto* edit = Find<QLineEdit>(window, qPrintable(box));
-    if (way == "paste") {
+    if (text.startsWith("paste:")) {
       edit->setFocus();
       QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-      QApplication::clipboard()->setText(text);
-      QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
-    } else {  // onto a box without the focus
-      QMimeData data;
-      data.setText(text);
-      const QPoint at(edit->width() / 2, edit->height() / 2);
-      QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
-      QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
-      QApplication::sendEvent(edit, &enter);
-      QApplication::sendEvent(edit, &drop);
     }
+    PutText(edit, text);
     QTest::keyClick(edit, Qt::Key_Tab);
     QCOMPARE(image.Bytes(4096 + offset, bytes.size()), bytes);
   }

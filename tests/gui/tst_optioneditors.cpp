@@ -2,12 +2,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFormLayout>
 #include <QLineEdit>
 
+#include "TextInput.h"
 #include "image/ParameterImage.h"
 #include "ui/AdcGrid.h"
 #include "ui/OptionEditors.h"
@@ -326,8 +326,8 @@ class TestOptionEditors : public QObject {
   QLineEdit* Box(const QString& name) { return form_->findChild<QLineEdit*>(name); }
   QComboBox* List(const QString& name) { return form_->findChild<QComboBox*>(name); }
   QCheckBox* Check(const QString& name) { return form_->findChild<QCheckBox*>(name); }
-  /// Clicks into the box, selects all, types the keys (an empty text erases,
-  /// "paste:" pastes the rest) and leaves it with Tab.
+  /// Clicks into the box, selects all, puts the text in (PutText; an empty
+  /// text erases) and leaves it with Tab.
   void Edit(const QString& name, const QString& keys, bool leave = true);
   void Choose(const QString& list, int steps);
   /// Clicks on the box's indicator.
@@ -360,11 +360,9 @@ void TestOptionEditors::Edit(const QString& name, const QString& keys, bool leav
   QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
   if (keys.isEmpty()) {
     QTest::keyClick(box, Qt::Key_Backspace);
-  } else if (keys.startsWith("paste:")) {
-    QApplication::clipboard()->setText(keys.mid(6));
-    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-  } else
-    QTest::keyClicks(box, keys);
+  } else {
+    PutText(box, keys);
+  }
   if (leave) {
     QTest::keyClick(box, Qt::Key_Tab);
     QVERIFY(!box->hasFocus());
