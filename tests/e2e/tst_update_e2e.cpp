@@ -56,8 +56,9 @@ class TestUpdateEndToEnd : public QObject {
 
  private Q_SLOTS:
   void wholeImageLandsInFlash() {
-    const uint32_t start = kFlashBase;
-    const uint32_t end = kFlashBase + 256 * 1024 - 1;
+    // Everything above the boot loader's pages.
+    const uint32_t start = 0x08010000;
+    const uint32_t end = 0x08041FFF;
     const QString hex = WriteHex(QStringLiteral("app.hex"), start, end);
     const QString dump = dir_.filePath(QStringLiteral("flash.bin"));
     SimProcess sim;
@@ -94,15 +95,31 @@ class TestUpdateEndToEnd : public QObject {
     QCOMPARE(ReadAll(dump), QByteArray(0x42000, '\xFF'));
   }
 
+  void wrongFileIsRefusedBeforeTheLine_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("bad checksum") << QByteArray(
+                                         ":020000040801F1\n:0400000001020304F3\n:00000001FF\n")
+                                  << "line 2: bad checksum";
+    QTest::newRow("boot loader's pages")
+        << QByteArray(":020000040800F2\n:04FFC0000102030433\n:00000001FF\n")
+        << "line 2: data at 0x0800FFC0, below the application at 0x08010000";
+  }
   void wrongFileIsRefusedBeforeTheLine() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, reason);
     QFile file(dir_.filePath(QStringLiteral("bad.hex")));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(":020000040801F1\n:0400000001020304F3\n:00000001FF\n");
+    file.write(text);
     file.close();
-    const CtlRun run = RunCtl({QStringLiteral("update"), file.fileName(), QStringLiteral("--port"),
-                               QStringLiteral("/nonexistent/tty")});
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.errors.contains(QStringLiteral("line 2: bad checksum")), qPrintable(run.errors));
+    for (const QString& check : {QString(), QStringLiteral("--check")}) {
+      QStringList args{QStringLiteral("update"), file.fileName(), QStringLiteral("--port"),
+                       QStringLiteral("/nonexistent/tty")};
+      if (!check.isEmpty()) args << check;
+      const CtlRun run = RunCtl(args);
+      QCOMPARE(run.exitCode, 1);
+      QVERIFY2(run.errors.contains(reason), qPrintable(run.errors));
+    }
   }
 };
 
