@@ -125,6 +125,8 @@ int main(int argc, char** argv) {
       opt("first-try", "Fault: the first handshake or data request is lost.", "handshake|data");
   const auto badHandshakeOption = opt("bad-handshake", "Fault: answer the handshake wrongly.");
   const auto refuseOption = opt("refuse-block", "Fault: refuse the data request of block N.", "N");
+  const auto silentBlockOption =
+      opt("silent-block", "Fault: never answer the data request of block N.", "N");
   const auto garbageOption = opt("garbage", "Fault: every answer is noise.");
   const auto longCountOption =
       opt("long-count", "Fault: read answers announce more data than they carry.");
@@ -201,6 +203,11 @@ int main(int argc, char** argv) {
     if (!ParseInt(parser.value(refuseOption), 0, 4095, &number))
       return Usage(QStringLiteral("--refuse-block takes a block number"));
     faults.refuseBlock = number;
+  }
+  if (parser.isSet(silentBlockOption)) {
+    if (!ParseInt(parser.value(silentBlockOption), 0, 4095, &number))
+      return Usage(QStringLiteral("--silent-block takes a block number"));
+    faults.silentBlock = number;
   }
   if (parser.isSet(hangUpOption)) {
     if (!ParseInt(parser.value(hangUpOption), 0, 1 << 30, &number))
