@@ -171,6 +171,8 @@ class TestFaultMatrixUpdate : public QObject {
         loader.SetVersion(0x11);
         break;
     }
+    // A message box runs an event loop of its own: time passes while it is open.
+    prompts.SetHook([&clock](const ScriptedPrompts::Prompt&) { clock.RunFor(3s); });
 
     FirmwareTransfer transfer(link, clock, prompts, sink, image);
     transfer.SetPortNumber(4);
