@@ -44,6 +44,12 @@ void BootLoaderModel::SetSilentAfterBlock(int block, int times) {
   silentTimes_ = times;
 }
 
+void BootLoaderModel::SetLateBlock(int block, std::chrono::milliseconds late) {
+  lateBlock_ = block;
+  late_ = late;
+  acceptRewrites_ = true;
+}
+
 void BootLoaderModel::SetFlash(const QByteArray& flash) {
   flash_ = flash.left(kFlashSize);
   if (flash_.size() < kFlashSize) flash_.append(QByteArray(kFlashSize - flash_.size(), '\xFF'));
@@ -73,7 +79,9 @@ DeviceReply BootLoaderModel::Receive(const QByteArray& bytes, const QString& set
   // Bytes at the wrong format arrive garbled: the boot loader ignores them.
   if (!SameFormat(settings, bootSettings_)) return reply;
   input_.append(bytes);
+  replyDelay_ = std::chrono::milliseconds{0};
   reply.bytes = BootLoaderReceive();
+  reply.delay = replyDelay_;
   return reply;
 }
 
@@ -190,11 +198,18 @@ QByteArray BootLoaderModel::DataBlock(const QByteArray& block) {
   if (check != static_cast<uint8_t>(block[count])) return QByteArray(1, Refuse());
   const int offset = static_cast<int>(pendingAddress_ - kFlashBase);
   for (int i = 0; i < count; ++i) {
-    if (static_cast<uint8_t>(flash_[offset + i]) != 0xFF) return QByteArray(1, Refuse());
+    const uint8_t now = static_cast<uint8_t>(flash_[offset + i]);
+    const uint8_t key = (pendingAddress_ + static_cast<uint32_t>(i)) & 0x7F;
+    const bool same = acceptRewrites_ && now == (static_cast<uint8_t>(block[i]) ^ key);
+    if (now != 0xFF && !same) return QByteArray(1, Refuse());
   }
   for (int i = 0; i < count; ++i) {
     const uint8_t key = (pendingAddress_ + static_cast<uint32_t>(i)) & 0x7F;
     flash_[offset + i] = static_cast<char>(static_cast<uint8_t>(block[i]) ^ key);
+  }
+  if (index == lateBlock_) {
+    lateBlock_ = -1;
+    replyDelay_ = late_;
   }
   blocks_.append({pendingAddress_, count});
   return QByteArray(1, kAck);

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 
 /// The terminal's boot loader as a pure device model (bytes in, bytes out).
@@ -64,6 +65,13 @@ class BootLoaderModel : public SimDevice {
   /// Fault: the data block with index `block` is dropped without an answer
   /// `times` times (as if it never arrived whole).
   void SetSilentAfterBlock(int block, int times = 1);
+  /// Fault: the answer to data block `block` comes `late` after the block
+  /// (once), and a block that rewrites bytes with the values they already
+  /// hold is accepted, as some flash controllers do.
+  void SetLateBlock(int block, std::chrono::milliseconds late = kLateAnswer);
+  /// How late the late block's answer comes by default: after the tool's
+  /// 1 s time-out, before the line has been quiet for another second.
+  static constexpr std::chrono::milliseconds kLateAnswer{1500};
 
   /// The flash, un-scrambled, 270336 bytes from 0x08000000.
   const QByteArray& Flash() const { return flash_; }
@@ -107,6 +115,10 @@ class BootLoaderModel : public SimDevice {
   int refuseTimes_ = 0;
   int silentBlock_ = -1;
   int silentTimes_ = 0;
+  int lateBlock_ = -1;
+  std::chrono::milliseconds late_{0};
+  std::chrono::milliseconds replyDelay_{0};  ///< delay of the reply being built
+  bool acceptRewrites_ = false;
   QList<uint32_t> erases_;
   QList<Block> blocks_;
   int refusals_ = 0;

@@ -138,6 +138,10 @@ int main(int argc, char** argv) {
       opt("boot-refuse-block", "Fault: the boot loader refuses data block N.", "N");
   const auto bootSilentOption =
       opt("boot-silent-block", "Fault: the boot loader drops data block N once.", "N");
+  const auto bootLateOption = opt("boot-late-block",
+                                  "Fault: the boot loader answers data block N 1.5 s late "
+                                  "(once) and accepts rewriting identical data.",
+                                  "N");
   const auto versionOption =
       opt("boot-version", "Version byte of the start answer (default 0x10).", "V");
   const auto refuseVersionOption =
@@ -234,6 +238,11 @@ int main(int argc, char** argv) {
     if (!ParseInt(parser.value(bootSilentOption), 0, 1 << 20, &number))
       return Usage(QStringLiteral("--boot-silent-block takes a block number"));
     bootLoader.SetSilentAfterBlock(number);
+  }
+  if (parser.isSet(bootLateOption)) {
+    if (!ParseInt(parser.value(bootLateOption), 0, 1 << 20, &number))
+      return Usage(QStringLiteral("--boot-late-block takes a block number"));
+    bootLoader.SetLateBlock(number);
   }
   if (parser.isSet(versionOption)) {
     if (!ParseInt(parser.value(versionOption), 0, 255, &number))

@@ -21,8 +21,9 @@ const QString kSucceededLine = QStringLiteral("升级成功！");
 const QString kVersionRefused = QStringLiteral("升级版本比机器版本低！禁止升级！");
 const QString kTransferFailed = QStringLiteral("读写失败,地址 = ");
 
-// What the next answer acknowledges.
-enum class Stage { Opening, Command, DataBlock };
+// What the next answer acknowledges; Settling: nothing, the line is left to
+// fall quiet after a time-out before the step is repeated.
+enum class Stage { Opening, Command, DataBlock, Settling };
 
 }  // namespace
 
@@ -53,7 +54,8 @@ struct FirmwareTransfer::Private {
   int errorCount = 0;
   bool awaiting = false;
   bool timerBusy = false;
-  bool asking = false;  // a message box is open
+  bool asking = false;                  // a message box is open
+  Stage settlingFrom = Stage::Command;  // the stage whose step is repeated
   bool useBootSettings = true;
   bool succeeded = false;
   State state = State::Idle;
@@ -161,6 +163,18 @@ void FirmwareTransfer::Private::OnReceive() {
   // While a message box is open nothing may move the transfer on: what
   // arrives then is dropped, and the step is repeated if the user says so.
   if (asking || state == State::Idle || Ending() || answer.isEmpty()) return;
+  if (stage == Stage::Settling) {
+    // A late answer to the step that timed out: it counts as an error, and
+    // the line must be quiet for a whole guard time again before the repeat.
+    if (++errorCount > kRefusalLimit) return FailAt(FailedAddress());
+    timer->Start(kGuardTime);
+    return;
+  }
+  if (answerLength == 1 && answer.size() > 1) {
+    // Two answers for one frame: one of them belongs to an earlier frame, and
+    // which one cannot be told. Going on could skip a refused block.
+    return FailAt(FailedAddress());
+  }
   awaiting = false;
   timer->Stop();
   if (stage == Stage::Command) {
@@ -277,8 +291,19 @@ bool FirmwareTransfer::Private::AskRetry() {
 }
 
 void FirmwareTransfer::Private::Repeat() {
-  if (stage == Stage::DataBlock) nextStage = Stage::Command;
-  SendFrame(false);
+  if (state == State::Starting) {
+    // Start frames alternate between two formats, each opening the port
+    // afresh: an answer to an earlier one never reaches a later one.
+    SendFrame(false);
+    return;
+  }
+  // An answer may still be on its way: wait until the line has been quiet
+  // for the guard time, dropping whatever comes, so that no late answer is
+  // taken for the repeated frame's.
+  settlingFrom = stage;
+  stage = Stage::Settling;
+  link.ReadAll();
+  timer->Start(kGuardTime);
 }
 
 void FirmwareTransfer::Private::OnTick() {
@@ -292,6 +317,13 @@ void FirmwareTransfer::Private::OnTick() {
     return;
   }
   if (Ending() || !awaiting || timerBusy || asking) return;
+  if (stage == Stage::Settling) {
+    // Quiet for the guard time: the step again (a data block from its write
+    // frame on).
+    if (settlingFrom == Stage::DataBlock) nextStage = Stage::Command;
+    SendFrame(false);
+    return;
+  }
   timerBusy = true;
   ++errorCount;
   if (errorCount > kTimeoutLimit) {

@@ -427,6 +427,55 @@ class TestFirmwareTransfer : public QObject {
     if (ok) QVERIFY(rig.FlashMatches(0x08010000, 0x0801000F));
   }
 
+  // Answers that come after the time-out: the repeat waits for a quiet line,
+  // and two answers where one is due end the update as failed.
+  void lateAnswers_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("steps");  // the steps from the second block on
+    QTest::newRow("block answered late")
+        << "late block 1" << true
+        << "write 08010080 128|data 128|write 08010080 128|data 128|write 08010100 128|data "
+           "128|go 08010000";
+    QTest::newRow("late answer then the next block refused")
+        << "late block 1, refuse block 3 once" << true
+        << "write 08010080 128|data 128|write 08010080 128|data 128|write 08010100 128|data "
+           "128|write 08010100 128|data 128|go 08010000";
+    QTest::newRow("two answers at once")
+        << "stray byte after block 1" << false << "write 08010080 128|data 128";
+  }
+
+  void lateAnswers() {
+    QFETCH(QString, fault);
+    QFETCH(bool, ok);
+    QFETCH(QString, steps);
+    Rig rig;
+    rig.loader.EnterBootLoader();
+    if (fault.startsWith("late block 1")) rig.loader.SetLateBlock(1);
+    // Block 2 is the late block's repeat, block 3 the next one.
+    if (fault.endsWith("refuse block 3 once")) rig.loader.SetRefuseBlock(3, 1);
+    // The answer to the second data block comes with a byte of noise.
+    struct Stray : SimDevice {
+      SimDevice* inner = nullptr;
+      int blocks = 0;
+      DeviceReply Receive(const QByteArray& bytes, const QString& settings) override {
+        DeviceReply reply = inner->Receive(bytes, settings);
+        if (bytes.size() == 129 && ++blocks == 2) reply.bytes.append('\x80');
+        return reply;
+      }
+    } stray;
+    stray.inner = &rig.loader;
+    if (fault == "stray byte after block 1") rig.link.AttachDevice(&stray);
+    rig.Fill(0x08010000, 0x0801017F);
+    QVERIFY(rig.Run());
+    QCOMPARE(rig.outcome, ok);
+    const QString all = rig.Steps().join('|');
+    QVERIFY2(all.contains("write 08010000 128|data 128|" + steps), qPrintable(all));
+    QCOMPARE(rig.loader.ApplicationStarted(), ok);
+    if (ok) QVERIFY(rig.FlashMatches(0x08010000, 0x0801017F));
+    if (!ok) QCOMPARE(rig.prompts.Texts(), QStringList{"读写失败,地址 = 08010080"});
+  }
+
   void portCannotBeOpened() {
     Rig rig;
     rig.link.SetPresentPorts({5});
