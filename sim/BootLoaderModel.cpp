@@ -90,16 +90,18 @@ QByteArray BootLoaderModel::ApplicationReceive(const QByteArray& bytes, const QS
     input_.clear();
     return {};
   }
-  // Only the last three bytes can begin a start frame that ends in a later piece.
+  // The start frame counts only from the first byte on an idle line (the
+  // caller passes nothing that arrives inside a configuration frame); it may
+  // come in pieces.
   input_.append(bytes);
   const QByteArray start(kStart, sizeof kStart);
-  if (input_.contains(start)) {
+  if (input_.startsWith(start)) {
     EnterBootLoader();
     QByteArray answer;
     answer.append(kAck).append(kSync).append(kSync).append(static_cast<char>(version_));
     return answer;
   }
-  input_ = input_.right(static_cast<int>(sizeof kStart) - 1);
+  if (!start.startsWith(input_)) input_.clear();
   return {};
 }
 

@@ -12,7 +12,8 @@
 /// The terminal's boot loader as a pure device model (bytes in, bytes out).
 ///
 /// While the application runs (the initial state) the model only watches for
-/// the start frame 'U' 'P' 'D' 0x11 at the application's settings; it answers
+/// the start frame 'U' 'P' 'D' 0x11 at the application's settings, at the
+/// start of what arrives on an idle line (never inside a frame); it answers
 /// 'y' 'U' 'U' version and hands over to the boot loader, which then listens
 /// at "19200,N,8,1". Once in the boot loader (also after EnterBootLoader(),
 /// as after an interrupted update), a start frame at "19200,N,8,1" is

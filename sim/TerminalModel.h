@@ -49,6 +49,7 @@ class TerminalModel : public SimDevice {
   TerminalModel();
 
   DeviceReply Receive(const QByteArray& bytes, const QString& settings) override;
+  bool MidFrame() const override { return !buffer_.isEmpty(); }
 
   /// The RS-485 format the terminal greets at ("9600,E,7,1").
   void SetFormat(const QString& settings) { format_ = settings; }

@@ -243,6 +243,24 @@ class TestFaultMatrixEndToEnd : public QObject {
     for (int offset = 0; offset < 1024; ++offset)
       QCOMPARE(uint8_t(flash[0x10000 + offset]), uint8_t(offset * 7));
   }
+
+  // The simulator's --format is the format its memory holds: a read finds it
+  // in the RS-485 words (9 to 12: baud / 100, parity, stop bits, data bits).
+  void simulatorFormatIsInItsMemory() {
+    SimProcess sim;
+    QVERIFY(sim.Start({QStringLiteral("--format"), QStringLiteral("19200,E,8,1")}));
+    const QString file = dir_.filePath(QStringLiteral("format.quelt"));
+    const CtlRun run =
+        RunCtl({QStringLiteral("read"), QStringLiteral("-o"), file, QStringLiteral("--port"),
+                sim.Path(), QStringLiteral("--link"), QStringLiteral("19200,E,8,1")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(sim.Stop(), 0);
+    ParameterImage image;
+    QVERIFY(ConfigFile::Open(file, image).ok);
+    QCOMPARE(
+        (QList<int>{image.GetUWord(9), image.GetUWord(10), image.GetUWord(11), image.GetUWord(12)}),
+        (QList<int>{192, 1, 1, 8}));
+  }
 };
 
 QTEST_GUILESS_MAIN(TestFaultMatrixEndToEnd)

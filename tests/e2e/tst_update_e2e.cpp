@@ -2,6 +2,8 @@
 // into the simulator's boot loader; its flash afterwards holds the file.
 #include "HexRecord.h"
 #include "SimProcess.h"
+#include "image/Defaults.h"
+#include "image/ParameterImage.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -76,8 +78,35 @@ class TestUpdateEndToEnd : public QObject {
       if (uint8_t(flash[int(a - kFlashBase)]) != PlainByte(a))
         QFAIL(qPrintable(QStringLiteral("flash differs at %1").arg(a, 8, 16)));
     }
-    // Past the image the flash stays erased.
-    QCOMPARE(uint8_t(flash[int(end + 1 - kFlashBase)]), uint8_t(0xFF));
+    // Below the image, in the boot loader's pages, the flash stays erased.
+    QCOMPARE(uint8_t(flash[int(start - 1 - kFlashBase)]), uint8_t(0xFF));
+  }
+
+  // The start frame's bytes inside a configuration write are data: the
+  // terminal keeps them and its boot loader does not wake.
+  void startFrameInsideAWriteWakesNothing() {
+    QByteArray bytes(ParameterImage::kSize, '\0');
+    {
+      ParameterImage image;
+      LoadDefaults(image);
+      bytes = QByteArray(reinterpret_cast<const char*>(image.Data()), ParameterImage::kSize);
+    }
+    bytes.replace(20, 4, QByteArray("UPD\x11", 4));
+    const QString config = dir_.filePath(QStringLiteral("upd.quelt"));
+    {
+      QFile file(config);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(bytes);
+    }
+    const QString dump = dir_.filePath(QStringLiteral("upd.bin"));
+    SimProcess sim;
+    QVERIFY(sim.Start({QStringLiteral("--dump-image"), dump}));
+    const CtlRun run = RunCtl({QStringLiteral("write"), QStringLiteral("-i"), config,
+                               QStringLiteral("--port"), sim.Path()});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.lines.join('\n') + run.errors));
+    QCOMPARE(run.lines.last(), QStringLiteral("设置成功"));
+    QCOMPARE(sim.Stop(), 0);
+    QCOMPARE(ReadAll(dump).mid(16, 16), bytes.mid(16, 16));
   }
 
   void refusedVersionLeavesTheFlashAlone() {
