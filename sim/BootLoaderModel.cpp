@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 constexpr char kSync = 'U';
@@ -50,7 +52,21 @@ void BootLoaderModel::SetLateBlock(int block, std::chrono::milliseconds late) {
   acceptRewrites_ = true;
 }
 
+void BootLoaderModel::Reset() {
+  QByteArray flash = std::move(flash_);
+  if (flashReplaced_) {
+    flash.fill('\xFF');
+  } else {
+    for (const Block& block : blocks_)
+      std::fill_n(flash.data() + (block.address - kFlashBase), block.length, '\xFF');
+  }
+  static const BootLoaderModel pristine;
+  *this = pristine;  // shares the pristine flash for a moment, copies nothing else big
+  flash_ = std::move(flash);
+}
+
 void BootLoaderModel::SetFlash(const QByteArray& flash) {
+  flashReplaced_ = true;
   flash_ = flash.left(kFlashSize);
   if (flash_.size() < kFlashSize) flash_.append(QByteArray(kFlashSize - flash_.size(), '\xFF'));
 }

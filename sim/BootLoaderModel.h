@@ -74,6 +74,11 @@ class BootLoaderModel : public SimDevice {
   /// 1 s time-out, before the line has been quiet for another second.
   static constexpr std::chrono::milliseconds kLateAnswer{1500};
 
+  /// Back to a new model's state (erased flash, application running, the
+  /// default settings, no faults), reusing the flash: only the bytes that
+  /// were programmed are erased again.
+  void Reset();
+
   /// The flash, un-scrambled, 270336 bytes from 0x08000000.
   const QByteArray& Flash() const { return flash_; }
   /// Replaces the flash content (an application already in place).
@@ -120,6 +125,7 @@ class BootLoaderModel : public SimDevice {
   std::chrono::milliseconds late_{0};
   std::chrono::milliseconds replyDelay_{0};  ///< delay of the reply being built
   bool acceptRewrites_ = false;
+  bool flashReplaced_ = false;  ///< SetFlash() was used
   QList<uint32_t> erases_;
   QList<Block> blocks_;
   int refusals_ = 0;

@@ -106,6 +106,7 @@ class TestIntelHexReader : public QObject {
     QVERIFY(!reader.ReadData(Lines({Record(0, 0, "A"), kEnd})));
     QVERIFY(reader.ErrorReason().contains("outside the flash"));
     QVERIFY(!image.HasData());
+    QCOMPARE(image.Bytes().count('\0'), FirmwareImage::kSize);  // the first file's byte is gone
   }
 
   void outOfOrderAndOverlapping() {
