@@ -191,7 +191,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   };
   const int kind = in.ConsumeIntegralInRange<int>(0, 4);
   const bool adjust = in.ConsumeBool();
-  const bool service = in.ConsumeBool() && in.ConsumeBool();
+  // A service transfer is eight times as long as a plain one: one run in
+  // eight carries it.
+  const bool service = in.ConsumeBool() && in.ConsumeBool() && in.ConsumeBool();
   const QString format = kFormats[in.ConsumeIntegralInRange<int>(0, kind == 4 ? 3 : 4)];
 
   static World world;
@@ -212,7 +214,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   terminal.SetFormat(format);
   if (kind == 3) {
     terminal.AddLogEntry("first entry of the log");
-    terminal.SetLogBytes(4, QByteArray::fromStdString(in.ConsumeBytesAsString(8)));
+    // Two more index records. Their offsets stay below 1 KB (up to 80 text
+    // blocks) but in one run in four, which may reach the 0x7FF0 limit.
+    QByteArray records = QByteArray::fromStdString(in.ConsumeBytesAsString(8));
+    const bool far = in.ConsumeBool() && in.ConsumeBool();
+    for (int high = 3; high < records.size() && !far; high += 4)
+      records[high] = char(records[high] & 0x03);
+    terminal.SetLogBytes(4, records);
   }
   world.prompts.Reset(in);
   line.input = &in;
