@@ -23,7 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       QStringLiteral("9600,N,8,1"),  QStringLiteral("9600,E,7,1"), QStringLiteral("9600,E,8,1"),
       QStringLiteral("19200,N,8,1"), QStringLiteral("garbage"),    QString(),
   };
-  TerminalModel terminal;
+  // Copies of models made once: they share the log and the flash until they
+  // write them, so a run costs no more than what it does.
+  static const TerminalModel pristineTerminal;
+  static const BootLoaderModel pristineLoader;
+  TerminalModel terminal = pristineTerminal;
   TerminalModel::Faults faults;
   const uint8_t switches = in.ConsumeIntegral<uint8_t>();
   faults.silent = (switches & 0x01) && (switches & 0x02);
@@ -32,6 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   faults.longCount = switches & 0x20;
   faults.firstTry = static_cast<TerminalModel::Faults::FirstTry>(in.ConsumeIntegralInRange(0, 2));
   faults.refuseBlock = in.ConsumeIntegralInRange(-1, 20);
+  faults.silentBlock = in.ConsumeIntegralInRange(-1, 20);
   faults.hangUpAfterBytes = in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 400) : -1;
   faults.silentAfterRequests = in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 30) : -1;
   terminal.SetFaults(faults);
@@ -42,13 +47,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          QByteArray::fromStdString(in.ConsumeRandomLengthString(64)));
   }
 
-  BootLoaderModel loader;
+  BootLoaderModel loader = pristineLoader;
   if (in.ConsumeBool()) loader.EnterBootLoader();
   loader.SetMatchParityAndDataBits(in.ConsumeBool());
   loader.SetVersion(in.ConsumeIntegral<uint8_t>());
   if (in.ConsumeBool())
     loader.SetRefuseBlock(in.ConsumeIntegralInRange(0, 8), in.ConsumeIntegralInRange(-1, 3));
   if (in.ConsumeBool()) loader.SetSilentAfterBlock(in.ConsumeIntegralInRange(0, 8), 1);
+  if (in.ConsumeBool()) loader.SetLateBlock(in.ConsumeIntegralInRange(0, 8));
   SimulatedDevice device(terminal, loader);
 
   while (in.remaining_bytes() > 0) {
