@@ -52,6 +52,8 @@ FieldDifference Describe(const Field& field, const ParameterImage& written,
     d.expected = HexBytes(written.Bytes(field.byte, field.length));
     d.found = HexBytes(found.Bytes(field.byte, field.length));
   }
+  if (d.expected.isEmpty()) d.expected = QStringLiteral("(empty)");
+  if (d.found.isEmpty()) d.found = QStringLiteral("(empty)");
   return d;
 }
 
