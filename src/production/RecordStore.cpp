@@ -89,9 +89,15 @@ bool RecordStore::Open(const QString& url, QString* error) {
 
 bool RecordStore::Exec(const QString& sql, const QVariantList& values, QString* error) {
   QSqlQuery query(QSqlDatabase::database(connection_));
-  query.prepare(sql);
-  for (const QVariant& value : values) query.addBindValue(value);
-  if (query.exec()) return true;
+  bool ok;
+  if (values.isEmpty()) {
+    ok = query.exec(sql);  // BEGIN and COMMIT cannot be prepared on PostgreSQL
+  } else {
+    query.prepare(sql);
+    for (const QVariant& value : values) query.addBindValue(value);
+    ok = query.exec();
+  }
+  if (ok) return true;
   if (error) *error = QStringLiteral("database: %1").arg(query.lastError().text());
   return false;
 }
