@@ -43,10 +43,11 @@ bool ResolvePort(const QString& text, int* number, QString* device) {
   return *number >= PortCatalog::kFirstPort && *number <= PortCatalog::kLastPort;
 }
 
-QString StatusText(const Station::Status& s) {
+/// A port's status line; `percent` for the line rewritten in place.
+QString StatusText(const Station::Status& s, bool percent) {
   const QString serial = s.serial.isEmpty() ? QStringLiteral("-") : s.serial;
   QString text = QStringLiteral("%1  %2  %3").arg(s.port, serial, Station::StepName(s.step));
-  if (s.step != Station::Step::Wait && s.step != Station::Step::Removal &&
+  if (percent && s.step != Station::Step::Wait && s.step != Station::Step::Removal &&
       s.step != Station::Step::Done)
     text += QStringLiteral(" %1%").arg(s.percent);
   return text;
@@ -142,8 +143,7 @@ int RunProvision(const CliOptions& options) {
     s.renumber = options.renumber;
     port.station = std::make_unique<Station>(*port.link, clock, store, config, firmware.get(), s);
     port.station->SetStatusHandler([&board, i](const Station::Status& status) {
-      board.Set(i, StatusText(status),
-                status.serial + QLatin1Char(' ') + Station::StepName(status.step));
+      board.Set(i, StatusText(status, true), StatusText(status, false));
     });
     port.station->SetUnitHandler(
         [&board](const RecordStore::Unit& unit) { board.Note(UnitText(unit)); });

@@ -21,7 +21,7 @@ void StatusBoard::Draw() {
   std::fflush(stream_);
 }
 
-void StatusBoard::Set(int index, const QString& text, const QString& key) {
+void StatusBoard::Set(int index, const QString& text, const QString& plain) {
   if (index < 0 || index >= lines_.size()) return;
   if (interactive_) {
     if (lines_[index] == text) return;
@@ -29,9 +29,9 @@ void StatusBoard::Set(int index, const QString& text, const QString& key) {
     Draw();
     return;
   }
-  if (keys_[index] == key) return;
-  keys_[index] = key;
-  Put(text + QLatin1Char('\n'));
+  if (keys_[index] == plain) return;
+  keys_[index] = plain;
+  Put(plain + QLatin1Char('\n'));
   std::fflush(stream_);
 }
 

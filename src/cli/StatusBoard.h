@@ -13,8 +13,9 @@ class StatusBoard {
   /// `interactive`: the output is a terminal.
   StatusBoard(int lines, bool interactive, std::FILE* stream = stdout);
 
-  /// Sets line `index`; `key` is what counts as a change for plain output.
-  void Set(int index, const QString& text, const QString& key);
+  /// Sets line `index`: `text` on a terminal; `plain` otherwise, printed
+  /// when it changes.
+  void Set(int index, const QString& text, const QString& plain);
   /// A line that stays (a finished unit): above the board on a terminal.
   void Note(const QString& text);
 
