@@ -13,6 +13,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 /// Nobody stands at a station's questions: Cancel, and keep what was said.
