@@ -84,6 +84,9 @@ bool RecordStore::Open(const QString& url, QString* error) {
         QStringLiteral("cannot open the database %1: %2").arg(description_, db.lastError().text());
     return false;
   }
+  // PostgreSQL notes every table that already exists; nobody needs to read that.
+  if (postgres_ && !Exec(QStringLiteral("SET client_min_messages TO WARNING"), {}, error))
+    return false;
   return CreateSchema(error);
 }
 
