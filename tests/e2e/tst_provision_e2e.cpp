@@ -94,6 +94,32 @@ class TestProvisionE2e : public QObject {
     QCOMPARE(QSet<QString>(held.begin(), held.end()).size(), 3);
   }
 
+  void firmwareBeforeTheNumber_data() {
+    QTest::addColumn<QStringList>("fault");
+    QTest::addColumn<QString>("record");
+    QTest::newRow("updated") << QStringList{} << "pass";
+    QTest::newRow("block refused") << QStringList{"--boot-refuse-block", "0"} << "fail firmware";
+  }
+  void firmwareBeforeTheNumber() {
+    QFETCH(QStringList, fault);
+    QFETCH(QString, record);
+    QTemporaryDir dir;
+    SimProcess sim;
+    QVERIFY(sim.Start(QStringList{"--dump-flash", dir.filePath("flash.bin")} + fault));
+    const QString db = dir.filePath("line.sqlite");
+    const CtlRun run = RunCtl({"provision", "--config", TR5906_TEST_DATA "/provision.quelt",
+                               "--firmware", TR5906_TEST_DATA "/firmware_linear.hex", "--db", db,
+                               "--first-serial", "F-1", "--port", sim.Path()},
+                              120000);
+    QCOMPARE(run.exitCode, record == "pass" ? 0 : 1);
+    QCOMPARE(Records(db).value(record == "pass" ? "F-1" : ""), record);
+    sim.Stop();
+    QFile flash(dir.filePath("flash.bin"));
+    QVERIFY(flash.open(QIODevice::ReadOnly));
+    // The first record of the file, at 0x0800FFC0.
+    QCOMPARE(flash.readAll().mid(0xFFC0, 4) == QByteArray::fromHex("030A1118"), record == "pass");
+  }
+
   void killedRunNeverRepeatsANumber() {
     QTemporaryDir dir;
     Sims sims;
