@@ -7,9 +7,10 @@
 namespace {
 
 const QStringList kCommands = {
-    QStringLiteral("read"), QStringLiteral("write"),  QStringLiteral("reset"),
-    QStringLiteral("log"),  QStringLiteral("detect"), QStringLiteral("update"),
-    QStringLiteral("show"), QStringLiteral("diff"),   QStringLiteral("ports")};
+    QStringLiteral("read"),   QStringLiteral("write"),     QStringLiteral("reset"),
+    QStringLiteral("log"),    QStringLiteral("detect"),    QStringLiteral("update"),
+    QStringLiteral("show"),   QStringLiteral("diff"),      QStringLiteral("ports"),
+    QStringLiteral("verify"), QStringLiteral("provision"), QStringLiteral("records")};
 
 bool ParseNumber(const QString& text, int minimum, int maximum, int* value) {
   bool ok = false;
@@ -34,6 +35,19 @@ QString CliOptions::Usage() {
       "  read -o FILE.quelt          read the terminal's parameters into a file\n"
       "  write -i FILE.quelt         write a file's parameters to the terminal\n"
       "        [--adjust V]          ... and the adjust byte (adjust mode)\n"
+      "        [--service]           ... and the extended block and serial number\n"
+      "        [--verify]            ... then read it back and compare (as verify)\n"
+      "  verify -i FILE.quelt        compare the terminal with what a write of the\n"
+      "        [--adjust V] [--service]  file sends; prints the differing fields\n"
+      "                              (status 1 when any differ or the read fails)\n"
+      "  provision --config FILE.quelt --port P [--port P ...]\n"
+      "        [--firmware APP.hex]  update every terminal first\n"
+      "        [--db URL]            SQLite file (default printed at start) or\n"
+      "                              postgresql://user@host/dbname\n"
+      "        [--first-serial TEXT] start an empty counter, e.g. TR-2026-000100\n"
+      "        [--loop]              keep going: wait for the next terminal\n"
+      "        [--renumber]          number terminals holding an unknown number\n"
+      "  records [--db URL] [--csv]  list the provisioned units\n"
       "  reset                       reset the terminal to its factory settings\n"
       "  log                         read the terminal's core log\n"
       "  detect                      find the terminal's serial format\n"
@@ -76,9 +90,22 @@ bool CliOptions::Parse(const QStringList& args, CliOptions* options, QString* er
   const QCommandLineOption checkOption(QStringLiteral("check"));
   const QCommandLineOption mapOption(QStringLiteral("map"), {}, QStringLiteral("n"));
   const QCommandLineOption helpOption(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-  parser.addOptions({portOption, linkOption, retriesOption, settingsOption, englishOption,
-                     outputOption, inputOption, adjustOption, jsonOption, defaultsOption,
-                     checkOption, mapOption, helpOption});
+  const QCommandLineOption serviceOption(QStringLiteral("service"));
+  const QCommandLineOption verifyOption(QStringLiteral("verify"));
+  const QCommandLineOption configOption(QStringLiteral("config"), {}, QStringLiteral("file"));
+  const QCommandLineOption firmwareOption(QStringLiteral("firmware"), {}, QStringLiteral("file"));
+  const QCommandLineOption dbOption(QStringLiteral("db"), {}, QStringLiteral("url"));
+  const QCommandLineOption firstSerialOption(QStringLiteral("first-serial"), {},
+                                             QStringLiteral("text"));
+  const QCommandLineOption loopOption(QStringLiteral("loop"));
+  const QCommandLineOption renumberOption(QStringLiteral("renumber"));
+  const QCommandLineOption csvOption(QStringLiteral("csv"));
+  parser.addOptions({portOption,     linkOption,     retriesOption,     settingsOption,
+                     englishOption,  outputOption,   inputOption,       adjustOption,
+                     jsonOption,     defaultsOption, checkOption,       mapOption,
+                     helpOption,     serviceOption,  verifyOption,      configOption,
+                     firmwareOption, dbOption,       firstSerialOption, loopOption,
+                     renumberOption, csvOption});
   if (!parser.parse(args)) return Fail(error, parser.errorText());
   if (parser.isSet(helpOption)) {
     *help = true;
@@ -101,6 +128,16 @@ bool CliOptions::Parse(const QStringList& args, CliOptions* options, QString* er
   o.json = parser.isSet(jsonOption);
   o.defaults = parser.isSet(defaultsOption);
   o.check = parser.isSet(checkOption);
+  o.service = parser.isSet(serviceOption);
+  o.verify = parser.isSet(verifyOption);
+  o.ports = parser.values(portOption);
+  o.config = parser.value(configOption);
+  o.firmware = parser.value(firmwareOption);
+  o.db = parser.value(dbOption);
+  o.firstSerial = parser.value(firstSerialOption);
+  o.loop = parser.isSet(loopOption);
+  o.renumber = parser.isSet(renumberOption);
+  o.csv = parser.isSet(csvOption);
   if (parser.isSet(retriesOption) &&
       !ParseNumber(parser.value(retriesOption), 0, 1000000, &o.retries))
     return Fail(error, QStringLiteral("--retries takes a number of 0 or more"));
@@ -127,6 +164,16 @@ bool CliOptions::Parse(const QStringList& args, CliOptions* options, QString* er
   } else if (c == QLatin1String("write")) {
     if (o.input.isEmpty() && o.arguments.size() == 1) o.input = o.arguments.takeFirst();
     if (o.input.isEmpty()) return Fail(error, QStringLiteral("write needs -i FILE.quelt"));
+  } else if (c == QLatin1String("verify")) {
+    if (o.input.isEmpty() && o.arguments.size() == 1) o.input = o.arguments.takeFirst();
+    if (o.input.isEmpty()) return Fail(error, QStringLiteral("verify needs -i FILE.quelt"));
+  } else if (c == QLatin1String("provision")) {
+    if (o.config.isEmpty())
+      return Fail(error, QStringLiteral("provision needs --config FILE.quelt"));
+    if (o.ports.isEmpty())
+      return Fail(error, QStringLiteral("provision needs at least one --port"));
+    if (o.ports.removeDuplicates() > 0)
+      return Fail(error, QStringLiteral("provision takes each --port once"));
   } else if (c == QLatin1String("update")) {
     if (o.arguments.size() != 1)
       return Fail(error, QStringLiteral("update needs one firmware file (FIRMWARE.hex)"));
@@ -149,8 +196,24 @@ bool CliOptions::Parse(const QStringList& args, CliOptions* options, QString* er
     return Fail(error, QStringLiteral("unexpected argument \"%1\"").arg(o.arguments.first()));
   if (parser.isSet(mapOption) && c != QLatin1String("ports"))
     return Fail(error, QStringLiteral("--map belongs to the ports command"));
-  if (o.hasAdjust && c != QLatin1String("write"))
-    return Fail(error, QStringLiteral("--adjust belongs to the write command"));
+  const bool transfer = c == QLatin1String("write") || c == QLatin1String("verify");
+  if (o.hasAdjust && !transfer)
+    return Fail(error, QStringLiteral("--adjust belongs to the write and verify commands"));
+  if (o.service && !transfer)
+    return Fail(error, QStringLiteral("--service belongs to the write and verify commands"));
+  if (o.verify && c != QLatin1String("write"))
+    return Fail(error, QStringLiteral("--verify belongs to the write command"));
+  const bool production = c == QLatin1String("provision");
+  if (!production && (!o.config.isEmpty() || !o.firmware.isEmpty() || !o.firstSerial.isEmpty() ||
+                      o.loop || o.renumber))
+    return Fail(error, QStringLiteral("--config, --firmware, --first-serial, --loop and "
+                                      "--renumber belong to the provision command"));
+  if (!o.db.isEmpty() && !production && c != QLatin1String("records"))
+    return Fail(error, QStringLiteral("--db belongs to the provision and records commands"));
+  if (o.csv && c != QLatin1String("records"))
+    return Fail(error, QStringLiteral("--csv belongs to the records command"));
+  if (!production && o.ports.size() > 1)
+    return Fail(error, QStringLiteral("only provision takes several --port"));
   *options = o;
   return true;
 }

@@ -24,6 +24,16 @@ struct CliOptions {
   bool check = false;      ///< update --check
   int mapNumber = 0;       ///< ports --map N DEVICE
   QString mapDevice;
+  bool service = false;   ///< --service: the extended block and serial number too
+  bool verify = false;    ///< write --verify
+  QStringList ports;      ///< provision: every --port
+  QString config;         ///< provision --config
+  QString firmware;       ///< provision --firmware
+  QString db;             ///< --db: the record's database
+  QString firstSerial;    ///< provision --first-serial
+  bool loop = false;      ///< provision --loop
+  bool renumber = false;  ///< provision --renumber
+  bool csv = false;       ///< records --csv
 
   /// Parses the arguments (program name first). False with a one-line reason
   /// on bad usage; `help` is set for --help.

@@ -16,6 +16,14 @@ int RunUpdate(const CliOptions& options);
 int RunShow(const CliOptions& options);
 int RunDiff(const CliOptions& options);
 int RunPorts(const CliOptions& options);
+int RunVerify(const CliOptions& options);
+int RunProvision(const CliOptions& options);
+int RunRecords(const CliOptions& options);
+
+class ParameterImage;
+/// Reads the terminal back and compares it with what a write of `written`
+/// sent (--adjust, --service); prints each differing field.
+int VerifyImage(const CliOptions& options, const ParameterImage& written);
 
 /// Prints "tr5906ctl: <reason>" on standard error.
 void PrintError(const QString& reason);

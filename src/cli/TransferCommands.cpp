@@ -26,6 +26,7 @@ int Transact(const CliOptions& options, ParameterImage& image, TransactionEngine
   engine.SetPortNumber(session.PortNumber());
   engine.SetLinkSettings(session.LinkFormat(image));
   engine.SetLanguageEnglish(options.english);
+  if (options.service) engine.SetServiceTransfer(true, true);
   if (options.hasAdjust) {
     engine.SetAdjustMode(true);
     image.SetByte(ParameterImage::kAdjustByte, static_cast<uint8_t>(options.adjust));
@@ -82,7 +83,10 @@ int RunRead(const CliOptions& options) {
 int RunWrite(const CliOptions& options) {
   ParameterImage image;
   if (!WorkImage(options, &image)) return kExitFailure;
-  return Transact(options, image, TransactionEngine::Kind::Write, QStringLiteral("write"));
+  const int status =
+      Transact(options, image, TransactionEngine::Kind::Write, QStringLiteral("write"));
+  if (status != kExitSuccess || !options.verify) return status;
+  return VerifyImage(options, image);
 }
 
 int RunReset(const CliOptions& options) {
@@ -95,6 +99,14 @@ int RunLog(const CliOptions& options) {
   ParameterImage image;
   if (!WorkImage(options, &image)) return kExitFailure;
   return Transact(options, image, TransactionEngine::Kind::Log, QStringLiteral("core log"));
+}
+
+int RunVerify(const CliOptions& options) {
+  ParameterImage image;
+  if (!WorkImage(options, &image)) return kExitFailure;
+  if (options.hasAdjust)
+    image.SetByte(ParameterImage::kAdjustByte, static_cast<uint8_t>(options.adjust));
+  return VerifyImage(options, image);
 }
 
 int RunDetect(const CliOptions& options) {

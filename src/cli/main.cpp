@@ -31,6 +31,9 @@ int main(int argc, char** argv) {
   if (c == QLatin1String("show")) return RunShow(options);
   if (c == QLatin1String("diff")) return RunDiff(options);
   if (c == QLatin1String("ports")) return RunPorts(options);
+  if (c == QLatin1String("verify")) return RunVerify(options);
+  if (c == QLatin1String("provision")) return RunProvision(options);
+  if (c == QLatin1String("records")) return RunRecords(options);
   PrintError(QStringLiteral("unknown command"));
   return kExitUsage;
 }

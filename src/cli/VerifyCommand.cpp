@@ -1,0 +1,41 @@
+// verify (and write --verify): the terminal read back into an image of its
+// own and compared with what the write sends.
+#include "CliOptions.h"
+#include "Commands.h"
+#include "LinkSession.h"
+#include "image/ParameterImage.h"
+#include "link/ReadBackCheck.h"
+
+int VerifyImage(const CliOptions& options, const ParameterImage& written) {
+  LinkSession session(options);
+  QString error;
+  if (!session.ResolvePort(&error)) {
+    PrintError(error);
+    return kExitUsage;
+  }
+  ReadBackCheck check(session.Link(), session.ClockSource(), session.Prompts(), session.Sink());
+  check.Engine().SetPortNumber(session.PortNumber());
+  check.Engine().SetLinkSettings(session.LinkFormat(written));
+  check.Engine().SetLanguageEnglish(options.english);
+  const ReadBackCheck::Scope scope{options.hasAdjust, options.service, options.service};
+  const bool finished = session.RunUntilDone(
+      [&](std::function<void(bool)> done) {
+        check.SetFinishedHandler(
+            [done](bool readOk, const std::vector<FieldDifference>&) { done(readOk); });
+        return check.Start(written, scope);
+      },
+      [&check] { check.Cancel(); });
+  if (!finished || !check.ReadOk()) {
+    PrintError(session.FailureReason(QStringLiteral("verify")));
+    return kExitFailure;
+  }
+  for (const FieldDifference& d : check.Differences())
+    session.Sink().AddMessage(ReadBackCheck::Line(d));
+  if (!check.Passed()) {
+    PrintError(
+        QStringLiteral("verify: %1 field(s) differ from the file").arg(check.Differences().size()));
+    return kExitFailure;
+  }
+  session.Sink().AddMessage(QStringLiteral("verified: the terminal holds what the file writes"));
+  return kExitSuccess;
+}
