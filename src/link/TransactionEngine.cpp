@@ -309,6 +309,8 @@ void TransactionEngine::SetServiceTransfer(bool enabled, bool serialNumber) {
   d_->serviceSerialNumber = enabled && serialNumber;
 }
 
+void TransactionEngine::SetReadAdjustByte(bool on) { d_->readAdjustByte = on; }
+
 bool TransactionEngine::StartRead() { return d_->Start(Kind::Read); }
 bool TransactionEngine::StartWrite() { return d_->Start(Kind::Write); }
 bool TransactionEngine::StartReset() { return d_->Start(Kind::Reset); }

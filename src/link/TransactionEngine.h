@@ -54,6 +54,9 @@ class TransactionEngine {
   /// With the service page on, a read and a write also carry the extended
   /// block, and the production serial number when `serialNumber` is set.
   void SetServiceTransfer(bool enabled, bool serialNumber);
+  /// A read also reads the adjust byte (0x03F0) before the identity bytes,
+  /// so that the adjust byte of a write can be checked; off by default.
+  void SetReadAdjustByte(bool on);
 
   /// Each Start returns false (and does nothing) while another transaction
   /// runs. Otherwise the transaction starts; its end is reported once,

@@ -59,6 +59,7 @@ struct TransactionEngine::State {
   bool english = false;
   bool service = false;
   bool serviceSerialNumber = false;
+  bool readAdjustByte = false;
 
   // Request state.
   Frame::Request request;

@@ -37,6 +37,7 @@ void TransactionEngine::State::BuildPlan() {
   switch (running) {
     case Kind::Read:
       blocks(0, kOptionEnd + Frame::kBlock);
+      if (readAdjustByte) plan.push_back(Step{Frame::kAdjustAddress, 1, false});
       plan.push_back(Step{kIdentityAddress, Frame::kIdentityCount, false});
       if (service) {
         blocks(ParameterImage::kSerialNumberByte,
