@@ -63,11 +63,11 @@ FormCompare::FormCompare(const ParameterImage& form, bool english, QWidget* pare
 }
 
 void FormCompare::ShowDifferences(const ParameterImage& other, const QString& source) {
-  const QList<FieldDifference> differences = FieldDiff::Compare(form_, other);
+  const QList<FieldDiff::Row> differences = FieldDiff::Compare(form_, other);
   table_->horizontalHeaderItem(kOther)->setText(source);
   table_->setRowCount(static_cast<int>(differences.size()));
   for (int row = 0; row < differences.size(); ++row) {
-    const FieldDifference& difference = differences[row];
+    const FieldDiff::Row& difference = differences[row];
     const QString texts[kColumns] = {QString::fromLatin1(difference.field->name),
                                      QString::fromLatin1(difference.field->description),
                                      difference.left, difference.right};

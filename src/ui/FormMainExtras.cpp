@@ -6,6 +6,7 @@
 #include "image/ConfigFile.h"
 #include "link/PortCatalog.h"
 #include "link/PortWatcher.h"
+#include "link/ReadBackCheck.h"
 #include "link/SerialLink.h"
 #include "link/SettingsStore.h"
 #include "ui/AdcGrid.h"
@@ -60,6 +61,9 @@ FormMainExtras::FormMainExtras(FormMain& window) : QObject(&window), w_(window) 
       std::make_unique<TransactionEngine>(w_.link_, w_.clock_, *w_.prompts_, *w_.sink_, scratch_);
   scratchEngine_->SetFinishedHandler(
       [this](TransactionEngine::Kind, bool ok) { ScratchFinished(ok); });
+  readBack_ = std::make_unique<ReadBackCheck>(w_.link_, w_.clock_, *w_.prompts_, *w_.sink_);
+  readBack_->SetFinishedHandler(
+      [this](bool readOk, const std::vector<FieldDifference>&) { ReadBackFinished(readOk); });
   checkVerify_ = w_.findChild<QCheckBox*>(QStringLiteral("CheckVerifyWrite"));
   if (checkVerify_) {
     const QString stored = w_.ports_.Store().Value(QLatin1String(kVerifyKey));
@@ -69,6 +73,9 @@ FormMainExtras::FormMainExtras(FormMain& window) : QObject(&window), w_(window) 
   if (auto* compare = w_.findChild<QPushButton*>(QStringLiteral("CommandCompare")))
     connect(compare, &QPushButton::clicked, this, &FormMainExtras::CommandCompare_Click);
   ApplyCaptions();
+
+  // Tabs keep their whole captions (larger fonts widen the window instead).
+  w_.tabStrip1_->setUsesScrollButtons(false);
 
   // Files dropped anywhere on the window, and grids that follow the font.
   w_.setAcceptDrops(true);
@@ -84,6 +91,7 @@ FormMainExtras::FormMainExtras(FormMain& window) : QObject(&window), w_(window) 
 FormMainExtras::~FormMainExtras() {
   qApp->removeEventFilter(this);
   if (scratchEngine_->Busy()) scratchEngine_->Cancel();
+  if (readBack_->Engine().Busy()) readBack_->Cancel();
 }
 
 void FormMainExtras::ApplyCaptions() {
@@ -95,8 +103,8 @@ void FormMainExtras::ApplyCaptions() {
 
 bool FormMainExtras::Idle() const {
   const auto* read = w_.findChild<QWidget*>(QStringLiteral("CommandRead"));
-  return !w_.engine_->Busy() && !scratchEngine_->Busy() && !w_.link_.IsOpen() &&
-         !w_.updateLink_.IsOpen() && (!read || read->isEnabled());
+  return !w_.engine_->Busy() && !scratchEngine_->Busy() && !readBack_->Engine().Busy() &&
+         !w_.link_.IsOpen() && !w_.updateLink_.IsOpen() && (!read || read->isEnabled());
 }
 
 // ---- Ports that follow the adapters -------------------------------------
@@ -153,11 +161,36 @@ void FormMainExtras::TransactionFinished(TransactionEngine::Kind kind, bool succ
     edits_->MarkClean();
   else
     edits_->Check();
-  if (kind == TransactionEngine::Kind::Write && succeeded && checkVerify_ &&
-      checkVerify_->isChecked()) {
-    scratchUse_ = ScratchUse::Verify;
-    StartScratchRead();
+  if (kind != TransactionEngine::Kind::Write || !succeeded || !checkVerify_ ||
+      !checkVerify_->isChecked())
+    return;
+  // Read back what was just written, with the write's port, format and scope.
+  TransactionEngine& engine = readBack_->Engine();
+  engine.SetPortNumber(w_.portNumber_);
+  engine.SetLinkSettings(w_.engine_->LinkSettings());
+  engine.SetLanguageEnglish(w_.english_);
+  ReadBackCheck::Scope scope;
+  scope.adjust = w_.adjustMode_;
+  scope.service = w_.service_;
+  scope.serialNumber = w_.service_ && w_.WriteSerialNumber();
+  if (readBack_->Start(w_.image_, scope)) w_.SetTransactionControlsEnabled(false);
+}
+
+void FormMainExtras::ReadBackFinished(bool readOk) {
+  w_.SetTransactionControlsEnabled(true);
+  if (readBack_->Passed()) {
+    w_.AddMessage(QStringLiteral("校验成功"));
+    return;
   }
+  if (!readOk) {
+    w_.AddMessage(QStringLiteral("校验失败:") + Pick(w_.english_, "no read-back", "回读失败"));
+    return;
+  }
+  QStringList names;
+  for (const FieldDifference& difference : readBack_->Differences()) names << difference.field;
+  w_.AddMessage(QStringLiteral("校验失败:") + names.join(QStringLiteral(", ")));
+  for (const FieldDifference& difference : readBack_->Differences())
+    w_.AddMessage(ReadBackCheck::Line(difference));
 }
 
 void FormMainExtras::StartScratchRead() {
@@ -177,10 +210,7 @@ void FormMainExtras::StartScratchRead() {
 void FormMainExtras::ScratchFinished(bool succeeded) {
   const ScratchUse use = std::exchange(scratchUse_, ScratchUse::None);
   w_.SetTransactionControlsEnabled(true);
-  if (use == ScratchUse::Verify) {
-    // Filled in by the read-back check.
-    (void)succeeded;
-  } else if (use == ScratchUse::Compare && compare_) {
+  if (use == ScratchUse::Compare && compare_) {
     compare_->SetBusy(false);
     if (succeeded)
       compare_->ShowDifferences(scratch_, Pick(w_.english_, "Terminal", "终端"));

@@ -15,6 +15,7 @@ class MessageListMenu;
 class PortWatcher;
 class QCheckBox;
 class QTableWidget;
+class ReadBackCheck;
 class UnsavedEdits;
 
 /// What the main window offers beyond its buttons: the port list that
@@ -55,12 +56,13 @@ class FormMainExtras : public QObject {
   void CompareWithTerminal();
   void StartScratchRead();
   void ScratchFinished(bool succeeded);
+  void ReadBackFinished(bool readOk);
   bool SaveForClose();
   void OpenDropped(const QString& path);
   static QString DroppedFile(const QEvent* event);
   static void FitColumns(QTableWidget* grid);
 
-  enum class ScratchUse { None, Compare, Verify };
+  enum class ScratchUse { None, Compare };
 
   FormMain& w_;
   UnsavedEdits* edits_ = nullptr;  ///< a child of the window
@@ -70,6 +72,7 @@ class FormMainExtras : public QObject {
   ParameterImage scratch_;  ///< the terminal's or a file's image, never the form's
   std::unique_ptr<TransactionEngine> scratchEngine_;
   ScratchUse scratchUse_ = ScratchUse::None;
+  std::unique_ptr<ReadBackCheck> readBack_;  ///< the check after a write
   QPointer<FormCompare> compare_;
   bool closing_ = false;
 };

@@ -92,8 +92,10 @@ void FormMain::BuildControls() {
 
   // Right: version, port bar, buttons, picture.
   auto* rightColumn = new QWidget;
-  rightColumn->setFixedWidth(390);
+  // 390 pixels, or wider when larger fonts need it.
+  rightColumn->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
   auto* right = new QVBoxLayout(rightColumn);
+  right->addStrut(390);
   right->setContentsMargins(0, 0, 0, 0);
   upper->addWidget(rightColumn);
   labelVersion_ = Make<QLabel>("LabelVersion");

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QSaveFile>
@@ -29,6 +30,7 @@ MessageListMenu::MessageListMenu(QListWidget* list, bool english)
   save->setObjectName(QStringLiteral("ActionSaveMessages"));
   connect(save, &QAction::triggered, this, &MessageListMenu::Save);
   list_->addAction(save);
+  list_->installEventFilter(this);
 
   chooser_ = [this] {
     return QFileDialog::getSaveFileName(list_, Pick(english_, "Save", "保存"),
@@ -59,6 +61,15 @@ bool MessageListMenu::SaveTo(const QString& path, QString* error) const {
     return false;
   }
   return true;
+}
+
+bool MessageListMenu::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == list_ && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+    Copy();
+    return true;
+  }
+  return QObject::eventFilter(watched, event);
 }
 
 void MessageListMenu::Copy() {

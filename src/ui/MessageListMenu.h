@@ -30,6 +30,11 @@ class MessageListMenu : public QObject {
   void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
   void SetFailureReport(FailureReport report) { report_ = std::move(report); }
 
+ protected:
+  /// Ctrl+C in the list copies every selected line (the list's own copy
+  /// takes only the current one).
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void Copy();
   void Save();
