@@ -1,5 +1,6 @@
-// At a scale factor of 2, and with larger fonts, every page of the main
-// window shows its captions whole and the grids' columns hold their texts.
+// At a scale factor of 2, with the default and with a larger font, every
+// page of the main window shows its captions whole (tabs included) and the
+// grids' columns hold their texts.
 #include "FormMainRig.h"
 
 #include <QAbstractButton>
@@ -11,29 +12,24 @@
 
 namespace {
 
-QString Plain(QString text) { return text.remove('&'); }
-
-// Every caption on screen that is narrower than its text, as "objectName".
+// The controls on screen narrower than their captions (grid cells as "grid(row,column)").
 QStringList Clipped(QWidget* form) {
   QStringList clipped;
-  const QList<QWidget*> widgets = form->findChildren<QWidget*>();
-  for (QWidget* w : widgets) {
-    if (!w->isVisibleTo(form) || w->objectName().isEmpty()) continue;
-    if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty()) {
-      if (label->width() < label->fontMetrics().horizontalAdvance(Plain(label->text())))
-        clipped << w->objectName();
-    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-      if (button->width() < button->sizeHint().width()) clipped << w->objectName();
-    } else if (auto* frame = qobject_cast<QGroupBox*>(w)) {
-      if (frame->width() < frame->fontMetrics().horizontalAdvance(Plain(frame->title())))
-        clipped << w->objectName();
-    } else if (auto* grid = qobject_cast<QTableWidget*>(w)) {
+  for (QWidget* w : form->findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(form)) continue;
+    const int text = w->fontMetrics().horizontalAdvance(
+        QString(qobject_cast<QLabel*>(w)      ? qobject_cast<QLabel*>(w)->text()
+                : qobject_cast<QGroupBox*>(w) ? qobject_cast<QGroupBox*>(w)->title()
+                                              : QString())
+            .remove('&'));
+    const auto* button = qobject_cast<QAbstractButton*>(w);
+    if (w->width() < (button ? button->sizeHint().width() : text)) clipped << w->objectName();
+    if (auto* grid = qobject_cast<QTableWidget*>(w))
       for (int r = 0; r < grid->rowCount(); ++r)
         for (int c = 0; c < grid->columnCount(); ++c)
           if (grid->columnWidth(c) <
               grid->fontMetrics().horizontalAdvance(grid->item(r, c)->text()))
             clipped << QStringLiteral("%1(%2,%3)").arg(w->objectName()).arg(r).arg(c);
-    }
   }
   return clipped;
 }
