@@ -56,6 +56,7 @@ FormCompare::FormCompare(const ParameterImage& form, bool english, QWidget* pare
   layout->addLayout(buttons);
   layout->addWidget(labelCount_);
   layout->addWidget(table_, 1);
+  resize(820, 440);
 
   connect(commandFile_, &QPushButton::clicked, this, &FormCompare::fileRequested);
   connect(commandTerminal_, &QPushButton::clicked, this, &FormCompare::terminalRequested);

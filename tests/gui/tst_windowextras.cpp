@@ -354,6 +354,7 @@ class TestWindowExtras : public QObject {
     QTest::addColumn<int>("clicked");
     QTest::addColumn<int>("shiftUps");  // Shift+Up presses after the click
     QTest::addColumn<QString>("copied");
+    QTest::newRow("newest line") << -1 << 0 << QString::fromUtf8("读取成功!");
     QTest::newRow("one line") << 1 << 0 << "Try(1):9600,N,8,1";
     QTest::newRow("upwards") << 2 << 2
                              << QString::fromUtf8("读取数据\nTry(1):9600,N,8,1\n读取成功!");
@@ -366,8 +367,9 @@ class TestWindowExtras : public QObject {
     for (const char* line : {"读取数据", "Try(1):9600,N,8,1", "读取成功!"})
       desk.form->AddMessage(QString::fromUtf8(line));
     auto* list = desk.Get<QListWidget>("ListMsg");
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(list->item(clicked)).center());
+    if (clicked >= 0)
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                        list->visualItemRect(list->item(clicked)).center());
     for (int i = 0; i < shiftUps; ++i) QTest::keyClick(list, Qt::Key_Up, Qt::ShiftModifier);
     QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
     QTEST(QGuiApplication::clipboard()->text(), "copied");
