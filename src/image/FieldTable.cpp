@@ -223,6 +223,16 @@ const Field* FieldTable::Find(const QString& name) {
   return nullptr;
 }
 
+const Field& FieldTable::Named(const QString& name) {
+  const Field* field = Find(name);
+  if (field == nullptr) qFatal("No field named %s in the field table", qPrintable(name));
+  return *field;
+}
+
+int FieldTable::ExtendedOffset(const Field& field) {
+  return field.byte - ParameterImage::kExtendedBase;
+}
+
 int FieldTable::RawValue(const ParameterImage& image, const Field& field) {
   switch (field.kind) {
     case FieldKind::Word:

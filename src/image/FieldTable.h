@@ -46,6 +46,12 @@ class FieldTable {
   static const std::vector<Field>& Fields();
   /// The field with this name, or nullptr.
   static const Field* Find(const QString& name);
+  /// The field with this name, which the caller knows to exist (the windows
+  /// take their offsets and lengths from here); a missing name stops the
+  /// program, as any other broken layout would.
+  static const Field& Named(const QString& name);
+  /// The extended offset of a field of the extended block (byte - 4096).
+  static int ExtendedOffset(const Field& field);
 
   /// The stored number of a numeric field (the signed value for
   /// signed-magnitude words); 0 for text fields.

@@ -140,6 +140,17 @@ PortCatalog::Selection PortCatalog::Refresh(int currentPort) {
   return selection;
 }
 
+QStringList PortCatalog::PresentDevices() const {
+  QStringList devices = lister_ ? lister_() : QStringList();
+  const QList<Entry> mapped = Mappings();
+  for (const Entry& entry : mapped) {
+    if (QFileInfo::exists(entry.device))
+      devices << QStringLiteral("COM%1=%2").arg(entry.number).arg(entry.device);
+  }
+  devices.sort();
+  return devices;
+}
+
 int PortCatalog::RecallPort() const {
   bool ok = false;
   const int number = store_.Value(kComPortKey).trimmed().toInt(&ok);

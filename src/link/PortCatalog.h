@@ -70,6 +70,11 @@ class PortCatalog {
   /// stays and nothing is stored.
   Selection Refresh(int currentPort);
 
+  /// What can be seen of the ports without opening any: the system's devices
+  /// and the mapped devices whose device file exists, sorted. Two equal
+  /// answers mean nothing was plugged in or pulled in between.
+  QStringList PresentDevices() const;
+
   /// The remembered "ComPort"; 1 when nothing usable is stored.
   int RecallPort() const;
   /// Stores "ComPort"; false when the store could not be written (the choice
@@ -81,6 +86,10 @@ class PortCatalog {
   static int NumberOfEntry(const QString& entry);
   /// The list entry of a port: "COM7", on Linux with the device after it.
   static QString EntryText(int number, const QString& device);
+
+  /// The settings store the catalog keeps its numbers in (the window keeps
+  /// its own few choices there too).
+  SettingsStore& Store() const { return store_; }
 
   void SetDeviceLister(DeviceLister lister);
   void SetProber(Prober prober);

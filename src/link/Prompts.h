@@ -17,6 +17,16 @@ class Prompts {
   /// Exclamation icon, OK and Cancel buttons; true for OK.
   virtual bool AskOkCancel(const QString& text) = 0;
 
+  /// The answers to the question about edits that were not saved.
+  enum class SaveAnswer { Save, Discard, Cancel };
+  /// Exclamation icon, Save, Discard and Cancel buttons: asked when the window
+  /// closes with edits that were neither saved nor written. Prompts without a
+  /// user to ask (the command line) discard.
+  virtual SaveAnswer AskSave(const QString& text) {
+    (void)text;
+    return SaveAnswer::Discard;
+  }
+
   enum class FileMode { Open, Save };
   /// A file dialog. `hex` chooses the firmware filters ("烧录文件(*.hex)")
   /// instead of the configuration ones ("烧录文件(*.quelt)"). Returns the

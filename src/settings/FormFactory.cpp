@@ -6,9 +6,17 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "image/FieldTable.h"
 #include "image/ParameterImage.h"
 #include "image/TextCodec.h"
 #include "ui/FilterTextKey.h"
+
+namespace {
+
+// The production serial number's place in the option block.
+const Field& SerialNumberField() { return FieldTable::Named(QStringLiteral("serial_number")); }
+
+}  // namespace
 
 FormFactory::FormFactory(ParameterImage& image, bool english, QWidget* parent)
     : SettingsDialog(english, parent), image_(image) {
@@ -26,9 +34,9 @@ FormFactory::FormFactory(ParameterImage& image, bool english, QWidget* parent)
   close->setAutoDefault(false);
   close->setDefault(false);
 
-  FilterTextKey(text1_, KeyMode::Any, ParameterImage::kSerialNumberLength);
+  FilterTextKey(text1_, KeyMode::Any, SerialNumberField().length);
   WatchBox(text1_, [this] { Text1_LostFocus(); });
-  WatchFieldBytes(text1_, ParameterImage::kSerialNumberLength, true);
+  WatchFieldBytes(text1_, SerialNumberField().length, true);
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
   auto* row = new QHBoxLayout;
@@ -48,8 +56,9 @@ FormFactory::FormFactory(ParameterImage& image, bool english, QWidget* parent)
 
 QString FormFactory::ReadSerialNumber(const ParameterImage& image) {
   QString text;
-  for (int i = 0; i < ParameterImage::kSerialNumberLength; ++i) {
-    const uint8_t byte = image.Byte(ParameterImage::kSerialNumberByte + i);
+  const Field& field = SerialNumberField();
+  for (int i = 0; i < field.length; ++i) {
+    const uint8_t byte = image.Byte(field.byte + i);
     if (byte < 32 || byte > 126) break;
     text += QChar(byte);
   }
@@ -57,10 +66,10 @@ QString FormFactory::ReadSerialNumber(const ParameterImage& image) {
 }
 
 void FormFactory::WriteSerialNumber(ParameterImage& image, const QString& text) {
-  constexpr int kStart = ParameterImage::kSerialNumberByte;
-  constexpr int kLength = ParameterImage::kSerialNumberLength;
+  const int start = SerialNumberField().byte;
+  const int length = SerialNumberField().length;
   if (text.isEmpty()) {
-    image.SetByte(kStart, 0);
+    image.SetByte(start, 0);
     return;
   }
   const QByteArray bytes = TextCodec::ToGbk(text);
@@ -68,11 +77,11 @@ void FormFactory::WriteSerialNumber(ParameterImage& image, const QString& text) 
   int n = 0;
   while (n < bytes.size()) {
     const int step = TextCodec::CharLength(static_cast<uint8_t>(bytes[n]));
-    if (n + step > kLength) break;
+    if (n + step > length) break;
     n += step;
   }
-  image.Store(kStart, reinterpret_cast<const uint8_t*>(bytes.constData()), n);
-  if (n < kLength) image.SetByte(kStart + n, 0);
+  image.Store(start, reinterpret_cast<const uint8_t*>(bytes.constData()), n);
+  if (n < length) image.SetByte(start + n, 0);
 }
 
 void FormFactory::Text1_LostFocus() {

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "image/FieldTable.h"
 #include "image/ParameterImage.h"
 #include "ui/FilterTextKey.h"
 
@@ -40,6 +41,9 @@ constexpr Caption kCaptions[] = {
     {"LabelQosLevel", "QOS LEVEL", "QOS等级："},
 };
 
+// The extended offset of a field, from the field table.
+int Offset(const char* field) { return FieldTable::ExtendedOffset(FieldTable::Named(field)); }
+
 QComboBox* MakeCombo(const char* name, QWidget* parent) {
   auto* combo = new QComboBox(parent);
   combo->setObjectName(name);
@@ -59,6 +63,9 @@ FormMqttSetting::FormMqttSetting(ParameterImage& image, bool english, QWidget* p
 }
 
 void FormMqttSetting::BuildControls() {
+  reportTypeOffset_ = Offset("report_type");
+  versionOffset_ = Offset("mqtt_version");
+  qosLevelOffset_ = Offset("qos");
   frameBase_ = new QGroupBox(this);
   frameBase_->setObjectName("FrameBaseConfig");
   frameAdvance_ = new QGroupBox(this);
@@ -72,28 +79,30 @@ void FormMqttSetting::BuildControls() {
     form->addRow(caption, field);
   };
 
-  addRow(base, "LabelServiceAddr",
-         AddTextField(frameBase_, "TextServiceAddr", kServiceAddr, 32, 32));
-  addRow(base, "LabelPort", AddTextField(frameBase_, "TextServicePort", kServicePort, 6, 5));
+  addRow(base, "LabelServiceAddr", AddTextField(frameBase_, "TextServiceAddr", "mqtt_server", 32));
+  addRow(base, "LabelPort", AddTextField(frameBase_, "TextServicePort", "mqtt_port", 5));
   comboReportType_ = MakeCombo("ComboReportType", frameBase_);
   addRow(base, "LabelReportType", comboReportType_);
-  addRow(base, "LabelUserName", AddTextField(frameBase_, "TextUserName", kUserName, 16, 16));
-  addRow(base, "LabelPassword", AddTextField(frameBase_, "TextPassword", kPassword, 16, 16));
-  addRow(base, "LabelAPN", AddTextField(frameBase_, "TextAPN", kApn, 16, 16));
+  addRow(base, "LabelUserName", AddTextField(frameBase_, "TextUserName", "mqtt_user", 16));
+  addRow(base, "LabelPassword", AddTextField(frameBase_, "TextPassword", "mqtt_password", 16));
+  addRow(base, "LabelAPN", AddTextField(frameBase_, "TextAPN", "apn", 16));
 
-  addRow(advance, "LabelClientID", AddTextField(frameAdvance_, "TextClientID", kClientId, 16, 16));
-  addRow(advance, "LabelPubTopic", AddTextField(frameAdvance_, "TextPubTopic", kPubTopic, 32, 32));
-  addRow(advance, "LabelSubTopic", AddTextField(frameAdvance_, "TextSubTopic", kSubTopic, 32, 32));
+  addRow(advance, "LabelClientID",
+         AddTextField(frameAdvance_, "TextClientID", "mqtt_client_id", 16));
+  addRow(advance, "LabelPubTopic",
+         AddTextField(frameAdvance_, "TextPubTopic", "publish_topic", 32));
+  addRow(advance, "LabelSubTopic",
+         AddTextField(frameAdvance_, "TextSubTopic", "subscribe_topic", 32));
   addRow(advance, "LabelKeepAlive",
-         AddNumberField("TextKeepAliveTime", {kKeepAliveTime, 120, 3600, 0}, 4));
+         AddNumberField("TextKeepAliveTime", "keep_alive", {0, 120, 3600, 0}, 4));
   addRow(advance, "LabelPingInterval",
-         AddNumberField("TextPingInterval", {kPingInterval, 5, 60, 5}, 2));
+         AddNumberField("TextPingInterval", "ping_interval", {0, 5, 60, 5}, 2));
   comboVersion_ = MakeCombo("ComboVersion", frameAdvance_);
   addRow(advance, "LabelVersion", comboVersion_);
   addRow(advance, "LabelReportPeriod",
-         AddNumberField("TextReportPeriod", {kReportPeriod, 60, 3600, 0}, 4));
+         AddNumberField("TextReportPeriod", "report_period", {0, 60, 3600, 0}, 4));
   addRow(advance, "LabelHeartPeriod",
-         AddNumberField("TextHeartPeriod", {kHeartPeriod, 5, 60, 5}, 2));
+         AddNumberField("TextHeartPeriod", "heartbeat_period", {0, 5, 60, 5}, 2));
   comboQosLevel_ = MakeCombo("ComboQosLevel", frameAdvance_);
   addRow(advance, "LabelQosLevel", comboQosLevel_);
 
@@ -127,11 +136,13 @@ void FormMqttSetting::BuildControls() {
   connect(comboQosLevel_, &QComboBox::currentIndexChanged, this, [this] { ComboQosLevel_Click(); });
 }
 
-QLineEdit* FormMqttSetting::AddTextField(QWidget* frame, const char* name, int offset, int length,
+QLineEdit* FormMqttSetting::AddTextField(QWidget* frame, const char* name, const char* field,
                                          int maxChars) {
+  const int offset = Offset(field);
+  const int length = FieldTable::Named(field).length;
   auto* box = new QLineEdit(frame);
   box->setObjectName(name);
-  if (offset == kServicePort) {
+  if (QLatin1String(field) == QLatin1String("mqtt_port")) {
     // The port is a text field of six bytes of which five digits may be typed.
     FilterTextKey(box, KeyMode::Digits, maxChars);
     LiftLengthCap(box);
@@ -147,7 +158,9 @@ QLineEdit* FormMqttSetting::AddTextField(QWidget* frame, const char* name, int o
   return box;
 }
 
-QLineEdit* FormMqttSetting::AddNumberField(const char* name, NumberRule rule, int maxChars) {
+QLineEdit* FormMqttSetting::AddNumberField(const char* name, const char* field, NumberRule rule,
+                                           int maxChars) {
+  rule.offset = Offset(field);
   auto* box = new QLineEdit(frameAdvance_);
   box->setObjectName(name);
   FilterTextKey(box, KeyMode::Digits, maxChars);
@@ -200,25 +213,25 @@ void FormMqttSetting::FillControls() {
   for (const TextField& field : textFields_)
     field.box->setText(image_.ReadImageText(field.offset, field.length));
   for (auto& [box, rule] : numberFields_) box->setText(image_.GetExtWordText(rule.offset));
-  const uint16_t reportType = image_.GetExtWord(kReportType);
+  const uint16_t reportType = image_.GetExtWord(reportTypeOffset_);
   comboReportType_->setCurrentIndex(reportType <= 1 ? reportType : 0);
-  const uint16_t qos = image_.GetExtWord(kQosLevel);
+  const uint16_t qos = image_.GetExtWord(qosLevelOffset_);
   comboQosLevel_->setCurrentIndex(qos <= 2 ? qos : 0);
-  comboVersion_->setCurrentIndex(image_.GetExtWord(kVersion) == 4 ? 1 : 0);
+  comboVersion_->setCurrentIndex(image_.GetExtWord(versionOffset_) == 4 ? 1 : 0);
   FillingControls = filling;
 }
 
 void FormMqttSetting::ComboReportType_Click() {
   if (FillingControls || comboReportType_->currentIndex() < 0) return;
-  image_.SetExtWord(kReportType, static_cast<uint16_t>(comboReportType_->currentIndex()));
+  image_.SetExtWord(reportTypeOffset_, static_cast<uint16_t>(comboReportType_->currentIndex()));
 }
 
 void FormMqttSetting::ComboVersion_Click() {
   if (FillingControls || comboVersion_->currentIndex() < 0) return;
-  image_.SetExtWord(kVersion, static_cast<uint16_t>(comboVersion_->currentText().toUInt()));
+  image_.SetExtWord(versionOffset_, static_cast<uint16_t>(comboVersion_->currentText().toUInt()));
 }
 
 void FormMqttSetting::ComboQosLevel_Click() {
   if (FillingControls || comboQosLevel_->currentIndex() < 0) return;
-  image_.SetExtWord(kQosLevel, static_cast<uint16_t>(comboQosLevel_->currentText().toUInt()));
+  image_.SetExtWord(qosLevelOffset_, static_cast<uint16_t>(comboQosLevel_->currentText().toUInt()));
 }

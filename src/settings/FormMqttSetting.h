@@ -19,26 +19,10 @@ class FormMqttSetting : public SettingsDialog {
   /// place). `english` chooses the captions.
   FormMqttSetting(ParameterImage& image, bool english, QWidget* parent = nullptr);
 
-  /// Extended offsets of the fields.
-  static constexpr int kApn = 4;
-  static constexpr int kServiceAddr = 190;
-  static constexpr int kServicePort = 222;
-  static constexpr int kUserName = 228;
-  static constexpr int kPassword = 244;
-  static constexpr int kReportType = 260;
-  static constexpr int kClientId = 262;
-  static constexpr int kPubTopic = 278;
-  static constexpr int kSubTopic = 310;
-  static constexpr int kVersion = 342;
-  static constexpr int kReportPeriod = 344;
-  static constexpr int kHeartPeriod = 346;
-  static constexpr int kQosLevel = 348;
-  static constexpr int kKeepAliveTime = 350;
-  static constexpr int kPingInterval = 352;
-
  private:
-  /// A number box's rule for leaving: the value an empty box takes, the upper
-  /// bound and what a larger value becomes, the lower bound (0: none).
+  /// A number box's rule for leaving: the field (its extended offset), the
+  /// value an empty box takes, the upper bound and what a larger value
+  /// becomes, the lower bound (0: none).
   struct NumberRule {
     int offset;
     int whenEmpty;
@@ -49,8 +33,8 @@ class FormMqttSetting : public SettingsDialog {
   void BuildControls();
   void ApplyCaptions();
   void FillControls();
-  QLineEdit* AddTextField(QWidget* frame, const char* name, int offset, int length, int maxChars);
-  QLineEdit* AddNumberField(const char* name, NumberRule rule, int maxChars);
+  QLineEdit* AddTextField(QWidget* frame, const char* name, const char* field, int maxChars);
+  QLineEdit* AddNumberField(const char* name, const char* field, NumberRule rule, int maxChars);
   void StoreNumber(QLineEdit* box, NumberRule rule);
   void ComboReportType_Click();
   void ComboVersion_Click();
@@ -62,6 +46,9 @@ class FormMqttSetting : public SettingsDialog {
   QComboBox* comboReportType_ = nullptr;
   QComboBox* comboVersion_ = nullptr;
   QComboBox* comboQosLevel_ = nullptr;
+  int reportTypeOffset_ = 0;  ///< extended offsets of the three listed fields
+  int versionOffset_ = 0;
+  int qosLevelOffset_ = 0;
   struct TextField {
     QLineEdit* box;
     int offset;

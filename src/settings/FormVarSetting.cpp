@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include "image/FieldTable.h"
 #include "image/ParameterImage.h"
 #include "ui/FilterTextKey.h"
 
@@ -44,6 +45,25 @@ QString FormVarSetting::FunctionName(int entry) {
   return {};
 }
 
+namespace {
+
+const Field& EntryField(int entry, const char* part) {
+  return FieldTable::Named(
+      QStringLiteral("var_%1_%2").arg(FormVarSetting::FunctionName(entry), QLatin1String(part)));
+}
+
+}  // namespace
+
+int FormVarSetting::FlagOffset(int entry) {
+  return FieldTable::ExtendedOffset(EntryField(entry, "report"));
+}
+
+int FormVarSetting::NameOffset(int entry) {
+  return FieldTable::ExtendedOffset(EntryField(entry, "name"));
+}
+
+int FormVarSetting::NameLength(int entry) { return EntryField(entry, "name").length; }
+
 FormVarSetting::FormVarSetting(ParameterImage& image, bool english, QWidget* parent)
     : SettingsDialog(english, parent), image_(image) {
   setObjectName("FormVarSetting");
@@ -76,9 +96,9 @@ void FormVarSetting::BuildControls() {
       auto* name = new QLineEdit(frame);
       name->setObjectName(Indexed("TextVarName", entry));
       name->setMinimumWidth(180);
-      FilterTextKey(name, KeyMode::Any, kNameLength);
+      FilterTextKey(name, KeyMode::Any, NameLength(entry));
       WatchBox(name, [this, entry] { TextVarName_LostFocus(entry); });
-      WatchFieldBytes(name, kNameLength);
+      WatchFieldBytes(name, NameLength(entry));
       connect(check, &QCheckBox::toggled, this,
               [this, entry](bool ticked) { CheckFunction_Click(entry, ticked); });
       grid->addWidget(check, k + 1, 0);
@@ -129,7 +149,7 @@ void FormVarSetting::FillControls() {
   FillingControls = true;
   for (int entry = 0; entry < kEntries; ++entry) {
     checks_[entry]->setChecked(image_.GetExtWord(FlagOffset(entry)) != 0);
-    names_[entry]->setText(image_.ReadImageText(NameOffset(entry), kNameLength));
+    names_[entry]->setText(image_.ReadImageText(NameOffset(entry), NameLength(entry)));
   }
   FillingControls = filling;
 }
@@ -141,6 +161,6 @@ void FormVarSetting::CheckFunction_Click(int entry, bool ticked) {
 
 void FormVarSetting::TextVarName_LostFocus(int entry) {
   QLineEdit* box = names_[entry];
-  if (TakeEdit(box, image_.ReadImageText(NameOffset(entry), kNameLength)))
-    image_.WriteImageText(NameOffset(entry), kNameLength, box->text());
+  if (TakeEdit(box, image_.ReadImageText(NameOffset(entry), NameLength(entry))))
+    image_.WriteImageText(NameOffset(entry), NameLength(entry), box->text());
 }

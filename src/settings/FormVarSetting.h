@@ -10,9 +10,9 @@ class QLineEdit;
 
 /// The report variable window: which of the terminal's 26 points (DO0-DO7,
 /// DI0-DI7, AI0-AI7, AO0-AO1) are reported over MQTT, and each point's
-/// variable name. Entry i is a report flag word at extended offset
-/// 354 + 32 i and a 30-byte name at 356 + 32 i; every tick and name is stored
-/// at once.
+/// variable name. Entry i is the field table's report flag word
+/// "var_<point>_report" and its name field "var_<point>_name"; every tick
+/// and name is stored at once.
 class FormVarSetting : public SettingsDialog {
   Q_OBJECT
  public:
@@ -20,14 +20,13 @@ class FormVarSetting : public SettingsDialog {
   FormVarSetting(ParameterImage& image, bool english, QWidget* parent = nullptr);
 
   static constexpr int kEntries = 26;
-  static constexpr int kTableOffset = 354;
-  static constexpr int kEntrySize = 32;
-  static constexpr int kNameLength = 30;
 
-  /// Extended offset of entry i's report flag word.
-  static constexpr int FlagOffset(int entry) { return kTableOffset + kEntrySize * entry; }
-  /// Extended offset of entry i's variable name.
-  static constexpr int NameOffset(int entry) { return FlagOffset(entry) + 2; }
+  /// Extended offset of entry i's report flag word (from the field table).
+  static int FlagOffset(int entry);
+  /// Extended offset of entry i's variable name (from the field table).
+  static int NameOffset(int entry);
+  /// Length in bytes of entry i's variable name field.
+  static int NameLength(int entry);
   /// The point's function name: "DO0" .. "DO7", "DI0" .. "DI7", "AI0" ..
   /// "AI7", "AO0", "AO1".
   static QString FunctionName(int entry);

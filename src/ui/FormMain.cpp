@@ -8,6 +8,7 @@
 #include "ui/Artwork.h"
 #include "ui/Captions.h"
 #include "ui/DioGrid.h"
+#include "ui/FormMainExtras.h"
 #include "ui/ListMsgSink.h"
 #include "ui/OptionEditors.h"
 #include "ui/WidgetPrompts.h"
@@ -47,9 +48,11 @@ FormMain::FormMain(const FormMainServices& services, const FormMainOptions& opti
   resize(1000, 820);
   Load();
   ConnectButtons();
+  extras_ = std::make_unique<FormMainExtras>(*this);
 }
 
 FormMain::~FormMain() {
+  extras_.reset();
   // The engine goes first: it may still hold the port and a timer.
   engine_.reset();
   if (link_.IsOpen()) link_.Close();
@@ -200,6 +203,10 @@ bool FormMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FormMain::closeEvent(QCloseEvent* event) {
+  if (extras_ && !extras_->MayClose()) {
+    event->ignore();
+    return;
+  }
   // A transaction still running ends here; the port is not left open.
   if (engine_->Busy()) engine_->Cancel();
   if (link_.IsOpen()) link_.Close();

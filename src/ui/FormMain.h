@@ -11,6 +11,7 @@
 class AdcGrid;
 class Clock;
 class DioGrid;
+class FormMainExtras;
 class ListMsgSink;
 class OptionEditors;
 class PortCatalog;
@@ -104,6 +105,8 @@ class FormMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  friend class FormMainExtras;
+
   // FormMainLayout.cpp: the controls.
   void BuildControls();
   QWidget* BuildPortBar();
@@ -221,4 +224,5 @@ class FormMain : public QWidget {
   AdcGrid* adcGrid_ = nullptr;
   DioGrid* dioGrid_ = nullptr;
   OptionEditors* editors_ = nullptr;
+  std::unique_ptr<FormMainExtras> extras_;
 };

@@ -10,6 +10,7 @@
 #include "settings/FormMqttSetting.h"
 #include "settings/FormVarSetting.h"
 #include "ui/Captions.h"
+#include "ui/FormMainExtras.h"
 #include "ui/ListMsgSink.h"
 #include "ui/OptionEditors.h"
 #include "update/FormProcess.h"
@@ -104,7 +105,11 @@ void FormMain::CommandSave_Click() {
                                             QString::fromLatin1(ConfigFile::kDefaultName), false);
   if (path.isEmpty()) return;
   const ConfigFile::Result result = ConfigFile::Save(path, image_);
-  if (!result) prompts_->Critical(result.Message(english_));
+  if (!result) {
+    prompts_->Critical(result.Message(english_));
+    return;
+  }
+  if (extras_) extras_->FileKept(path);
 }
 
 void FormMain::CommandLoad_Click() {
@@ -121,6 +126,7 @@ void FormMain::CommandLoad_Click() {
     return;
   }
   ShowImage();
+  if (extras_) extras_->FileKept(path);
 }
 
 void FormMain::CommandUpdate_Click() {
@@ -161,6 +167,7 @@ void FormMain::TransactionFinished(TransactionEngine::Kind kind, bool succeeded)
     ShowImage();
     ShowIdentity();
   }
+  if (extras_) extras_->TransactionFinished(kind, succeeded);
 }
 
 void FormMain::SetTransactionControlsEnabled(bool enabled) {

@@ -92,8 +92,10 @@ void FormMain::BuildControls() {
 
   // Right: version, port bar, buttons, picture.
   auto* rightColumn = new QWidget;
-  rightColumn->setFixedWidth(390);
+  // 390 pixels, or wider when larger fonts need it.
+  rightColumn->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
   auto* right = new QVBoxLayout(rightColumn);
+  right->addStrut(390);
   right->setContentsMargins(0, 0, 0, 0);
   upper->addWidget(rightColumn);
   labelVersion_ = Make<QLabel>("LabelVersion");
@@ -142,6 +144,7 @@ QWidget* FormMain::BuildPortBar() {
   grid->addWidget(Make<QPushButton>("CommandSetForComm"), 1, 2);
   commandAutoBaudrate_ = Make<QPushButton>("CommandAutoBaudrate");
   grid->addWidget(commandAutoBaudrate_, 2, 0, 1, 3);
+  grid->addWidget(Make<QCheckBox>("CheckVerifyWrite"), 3, 0, 1, 3);
   return frame;
 }
 
@@ -152,17 +155,15 @@ QWidget* FormMain::BuildButtons() {
   const char* names[][2] = {{"CommandRead", "CommandWrite"},
                             {"CommandSave", "CommandLoad"},
                             {"CommandResetConfig", "CommandGetErrorLog"},
-                            {"CommandUpdate", "CommandClear"}};
-  for (int row = 0; row < 4; ++row) {
+                            {"CommandUpdate", "CommandClear"},
+                            {"CommandCompare", "CommandClose"}};
+  for (int row = 0; row < 5; ++row) {
     for (int column = 0; column < 2; ++column) {
       auto* button = Make<QPushButton>(QLatin1String(names[row][column]));
       button->setMinimumHeight(30);
       grid->addWidget(button, row, column);
     }
   }
-  auto* close = Make<QPushButton>("CommandClose");
-  close->setMinimumHeight(30);
-  grid->addWidget(close, 4, 0, 1, 2);
   return box;
 }
 

@@ -4,6 +4,7 @@
 
 void ListMsgSink::AddMessage(const QString& text) {
   list_->addItem(text);
-  list_->setCurrentRow(list_->count() - 1);
+  // Only the new line is selected, also where several lines can be.
+  list_->setCurrentRow(list_->count() - 1, QItemSelectionModel::ClearAndSelect);
   list_->scrollToBottom();
 }

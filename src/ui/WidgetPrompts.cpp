@@ -28,6 +28,20 @@ bool WidgetPrompts::AskOkCancel(const QString& text) {
   return box.exec() == QMessageBox::Ok;
 }
 
+Prompts::SaveAnswer WidgetPrompts::AskSave(const QString& text) {
+  QMessageBox box(QMessageBox::Warning, kApplicationTitle, text,
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_);
+  box.setDefaultButton(QMessageBox::Save);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return SaveAnswer::Save;
+    case QMessageBox::Discard:
+      return SaveAnswer::Discard;
+    default:
+      return SaveAnswer::Cancel;
+  }
+}
+
 QStringList WidgetPrompts::Filters(bool hex) {
   return {hex ? QStringLiteral("烧录文件(*.hex)") : QStringLiteral("烧录文件(*.quelt)"),
           QStringLiteral("所有文件(*.*)")};

@@ -14,6 +14,7 @@ class WidgetPrompts : public Prompts {
   void Information(const QString& text) override;
   bool AskRetry(const QString& text) override;
   bool AskOkCancel(const QString& text) override;
+  SaveAnswer AskSave(const QString& text) override;
   /// The open dialog wants an existing file; the save dialog asks before it
   /// overwrites one and appends ".quelt" (or ".hex" for firmware) to a name
   /// typed without an extension.

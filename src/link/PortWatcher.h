@@ -1,0 +1,65 @@
+#pragma once
+
+#include "link/PortCatalog.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class Clock;
+class Timer;
+
+/// Notices serial adapters plugged in or pulled out while no transaction
+/// runs. Every second it compares what can be seen of the ports without
+/// opening any (PortCatalog::PresentDevices) with the last look and, on a
+/// difference, runs the changed handler. A look is put off while the idle
+/// test says a transaction owns a port; the difference is then seen at the
+/// first idle look.
+class PortWatcher {
+ public:
+  /// Time between two looks; a change is seen within two of them.
+  static constexpr std::chrono::milliseconds kInterval{1000};
+
+  PortWatcher(PortCatalog& catalog, Clock& clock);
+  ~PortWatcher();
+  PortWatcher(const PortWatcher&) = delete;
+  PortWatcher& operator=(const PortWatcher&) = delete;
+
+  /// True while no transaction runs (the default: always).
+  void SetIdleTest(std::function<bool()> idle) { idle_ = std::move(idle); }
+  /// Runs after a look that saw a difference.
+  void SetChangedHandler(std::function<void()> handler) { changed_ = std::move(handler); }
+
+  /// Takes what is present now as known and looks every kInterval.
+  void Start();
+  void Stop();
+  /// Takes what is present now as known (after the list was refreshed by hand).
+  void Rebase();
+  /// One look, as the timer does it.
+  void Look();
+
+  /// The port list after a change.
+  struct Followed {
+    QList<PortCatalog::Entry> entries;  ///< ascending by number
+    int selectedIndex = -1;             ///< -1: the list is empty
+    int portNumber = 0;                 ///< the chosen port after the change
+    bool choiceChanged = false;         ///< the first port had to be chosen
+  };
+  /// The list that follows the adapters: the ports that open now (`present`),
+  /// with `chosenPort` still chosen. A chosen port that is gone stays in the
+  /// list as `chosenText` (its entry before, "COMn" when empty) followed by a
+  /// blank and `missingMark`. With no port chosen (0) the first entry becomes
+  /// the choice.
+  static Followed Follow(const QList<PortCatalog::Entry>& present, int chosenPort,
+                         const QString& chosenText, const QString& missingMark);
+
+ private:
+  PortCatalog& catalog_;
+  std::unique_ptr<Timer> timer_;
+  std::function<bool()> idle_;
+  std::function<void()> changed_;
+  QStringList known_;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "image/ParameterImage.h"
+#include "link/Prompts.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+/// Tracks whether the window's parameter image holds edits that were neither
+/// saved nor written: the image is compared with the one last read, opened,
+/// saved or written. The window's title then shows the file last opened or
+/// saved and a "*" while there are such edits.
+///
+/// Editors store into the image on user events (a key, a click, leaving a
+/// box, closing a window), so after any such event the comparison runs once
+/// the event has been handled.
+class UnsavedEdits : public QObject {
+  Q_OBJECT
+ public:
+  /// `window`'s current title becomes the base of the title.
+  UnsavedEdits(QWidget* window, const ParameterImage& image, bool english);
+
+  /// The image as it is now counts as kept (after a read or a successful write).
+  void MarkClean();
+  /// The image was opened from or saved to `path`: kept, and named in the title.
+  void MarkFile(const QString& path);
+  /// Compares the image with the kept one now and updates the title.
+  void Check();
+
+  /// True while the image differs from the kept one.
+  bool Modified() const { return modified_; }
+  /// The file last opened or saved ("" for none).
+  QString FilePath() const { return path_; }
+
+  /// Whether the window may close: without edits at once; with edits the
+  /// question "配置已修改..." is put to `prompts` (Save runs `save`, which
+  /// returns false when nothing was saved).
+  bool MayClose(Prompts& prompts, const std::function<bool()>& save);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void UpdateTitle();
+
+  QWidget* window_;
+  const ParameterImage& image_;
+  bool english_;
+  QString baseTitle_;
+  ParameterImage kept_;
+  QString path_;
+  bool modified_ = false;
+  bool checkQueued_ = false;
+};
