@@ -198,7 +198,7 @@ Expect Expected(Txn t, Fault f) {
     case Fault::SlowBeyond:
       // Every answer comes after its request has been repeated, so each late
       // "LBTW" restarts the transfer and the retry count with it: the third
-      // time-out without progress asks the user, who cancels.
+      // time-out of one request asks the user, who cancels.
       fail(detect ? QStringList{"Try(54):" + FormatTable::At(4)}
                   : QStringList{"Retry(1): ", "Retry(1): "});
       e.asks = 1;
