@@ -116,8 +116,8 @@ class TestProvisionE2e : public QObject {
     sim.Stop();
     QFile flash(dir.filePath("flash.bin"));
     QVERIFY(flash.open(QIODevice::ReadOnly));
-    // The first record of the file, at 0x0800FFC0.
-    QCOMPARE(flash.readAll().mid(0xFFC0, 4) == QByteArray::fromHex("030A1118"), record == "pass");
+    // The first record of the file, at 0x0801FFC0.
+    QCOMPARE(flash.readAll().mid(0x1FFC0, 4) == QByteArray::fromHex("030A1118"), record == "pass");
   }
 
   void killedRunNeverRepeatsANumber() {

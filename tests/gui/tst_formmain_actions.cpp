@@ -205,7 +205,7 @@ void TestFormMainActions::accessKeyCommitsTheEditor() {
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_W, Qt::AltModifier);
   QTRY_VERIFY(!Enabled(f, "CommandRead"));
   QVERIFY(RunToEnd(rig, *form));
-  QCOMPARE(Lines(f).last(), QString("设置成功"));
+  QVERIFY(Lines(f).contains(QString("设置成功")));
   QCOMPARE(terminal.Memory().Bytes(offset, bytes.size()), bytes);
 }
 
