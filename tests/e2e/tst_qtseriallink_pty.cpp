@@ -1,5 +1,6 @@
-// QtSerialLink on a live pseudo-terminal: settings applied at open, the
-// emulated receive threshold, and a vanishing device raising lost once.
+// QtSerialLink: its settings strings and open-failure lines, and on a live
+// pseudo-terminal the settings applied at open, the emulated receive
+// threshold, and a vanishing device raising lost once.
 #include "link/QtSerialLink.h"
 
 #include <QtTest>
@@ -9,6 +10,10 @@
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+Q_DECLARE_METATYPE(QSerialPort::Parity)
+Q_DECLARE_METATYPE(QSerialPort::DataBits)
+Q_DECLARE_METATYPE(QSerialPort::StopBits)
 
 namespace {
 
@@ -55,6 +60,76 @@ class TestQtSerialLinkPty : public QObject {
   Q_OBJECT
 
  private Q_SLOTS:
+  void settingsStrings_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<QSerialPort::Parity>("parity");
+    QTest::addColumn<QSerialPort::DataBits>("data");
+    QTest::addColumn<QSerialPort::StopBits>("stop");
+    QTest::newRow("E,7,1") << "9600,E,7,1" << 9600 << QSerialPort::EvenParity
+                           << QSerialPort::Data7 << QSerialPort::OneStop;
+    QTest::newRow("N,8,1.5") << "115200,N,8,1.5" << 115200 << QSerialPort::NoParity
+                             << QSerialPort::Data8 << QSerialPort::OneAndHalfStop;
+    QTest::newRow("O,8,2") << "128000,O,8,2" << 128000 << QSerialPort::OddParity
+                           << QSerialPort::Data8 << QSerialPort::TwoStop;
+    QTest::newRow("S,5,1") << "1200,S,5,1" << 1200 << QSerialPort::SpaceParity
+                           << QSerialPort::Data5 << QSerialPort::OneStop;
+  }
+  void settingsStrings() {
+    QFETCH(QString, text);
+    QFETCH(int, baud);
+    QFETCH(QSerialPort::Parity, parity);
+    QFETCH(QSerialPort::DataBits, data);
+    QFETCH(QSerialPort::StopBits, stop);
+    QtSerialLink::Format format;
+    QVERIFY(QtSerialLink::ParseSettings(text, &format));
+    QCOMPARE(format.baudRate, baud);
+    QCOMPARE(format.parity, parity);
+    QCOMPARE(format.dataBits, data);
+    QCOMPARE(format.stopBits, stop);
+    QCOMPARE(QtSerialLink::FormatSettings(format), text);
+  }
+
+  void malformedSettingsKeepTheOldOnes_data() {
+    QTest::addColumn<QString>("text");
+    for (const char* bad : {"", "9600", "9600,E,7", "9600,E,7,1,0", "9600,X,8,1", "9600,E,9,1",
+                            "9600,E,8,3", "abc,E,8,1", "-9600,E,8,1", "0,N,8,1", "9600,,8,1",
+                            "9600;E;8;1", "+9600,N,8,1", "9600,N,8,1.0", "99999999999,N,8,1"})
+      QTest::newRow(bad) << QString::fromLatin1(bad);
+  }
+  void malformedSettingsKeepTheOldOnes() {
+    QFETCH(QString, text);
+    QtSerialLink link([](int) { return QString(); });
+    QVERIFY(link.SetSettings(QStringLiteral(" 19200, o ,7,2 ")));
+    QVERIFY(!link.SetSettings(text));
+    QCOMPARE(link.Settings(), QStringLiteral("19200,O,7,2"));
+  }
+
+  void openFailures() {
+    QtSerialLink link(
+        [](int n) { return n == 3 ? QStringLiteral("/dev/tr5906-none") : QString(); });
+    QStringList reported;
+    link.SetOpenFailureHandler([&reported](const QString& reason) { reported << reason; });
+    link.SetPort(8);
+    QVERIFY(!link.Open());
+    QVERIFY(link.ErrorString().contains(QLatin1String("COM8")));
+    link.SetPort(3);
+    QVERIFY(!link.Open());
+    QVERIFY2(link.ErrorString().startsWith(QLatin1String("/dev/tr5906-none: ")),
+             qPrintable(link.ErrorString()));
+    QCOMPARE(reported.size(), 2);
+    QVERIFY(link.LastOpenFailed());
+    QVERIFY(!link.Write("x"));
+    const QString busy = QtSerialLink::DescribeOpenFailure(
+        QStringLiteral("/dev/null"), QSerialPort::PermissionError,
+        QStringLiteral("Permission error while locking the device"));
+    QVERIFY2(busy.contains(QLatin1String("another program")), qPrintable(busy));
+    const QString missing = QtSerialLink::DescribeOpenFailure(
+        QStringLiteral("/dev/ttyUSB77"), QSerialPort::DeviceNotFoundError,
+        QStringLiteral("No such file or directory"));
+    QVERIFY(missing.contains(QLatin1String("unplugged")));
+  }
+
   void settings_apply_at_open_and_bytes_flow() {
     PtyMaster master;
     QVERIFY(!master.Path().isEmpty());

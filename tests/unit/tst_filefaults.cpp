@@ -1,12 +1,12 @@
-// Files that fail under the tool: configuration saves on a full disk, into a
-// folder that cannot be written, over a folder; configuration and firmware
-// files that are empty, short, long, unreadable or folders; 100 MB firmware
-// files of garbage. Every failure is reported, the image is left as it was,
-// and the earlier file survives byte for byte.
+// Configuration files and the files that fail under the tool: the round
+// trip; saves on a full disk, into a folder that cannot be written, over a
+// folder; configuration and firmware files that are empty, short, long,
+// unreadable or folders; 32 MB firmware files of garbage. Every failure is
+// reported, the image is left as it was, and the earlier file survives byte
+// for byte.
 #include <QtTest>
 
 #include "image/ConfigFile.h"
-#include "image/Defaults.h"
 #include "image/ParameterImage.h"
 #include "update/FirmwareImage.h"
 #include "update/IntelHexReader.h"
@@ -100,6 +100,28 @@ class TestFileFaults : public QObject {
  private Q_SLOTS:
   void init() { QVERIFY(dir_.isValid()); }
 
+  void saveAndOpen() {
+    const QString path = dir_.filePath(QStringLiteral("unit.quelt"));
+    QVERIFY(WriteFile(path, Pattern(12000)));  // a longer file is replaced whole
+    ParameterImage image;
+    image.SetWord(0, 7);
+    image.WriteImageText(20, 50, QStringLiteral("泵"));
+    QVERIFY(ConfigFile::Save(path, image).ok);
+    QByteArray expected(10240, '\0');
+    expected[0] = 7;
+    expected[4096 + 20] = char(0xB1);
+    expected[4096 + 21] = char(0xC3);
+    expected[6142] = char(0x55);
+    expected[6143] = char(0xAA);
+    QCOMPARE(ReadFile(path).toHex(), expected.toHex());
+    QVERIFY(image.HasValidMarker());  // the image itself carries the marker now
+
+    ParameterImage edited;
+    edited.SetWord(0, 9);
+    QVERIFY(ConfigFile::Open(path, edited).ok);
+    QVERIFY(edited == image);
+  }
+
   void saveOnAFullDisk_data() {
     QTest::addColumn<int>("room");
     QTest::addColumn<bool>("earlier");
@@ -117,7 +139,7 @@ class TestFileFaults : public QObject {
     const QByteArray before = Pattern(ConfigFile::kFileSize);
     if (earlier) QVERIFY(WriteFile(path, before));
     ParameterImage image;
-    LoadDefaults(image);
+    image.SetWord(0, 1);
 
     ConfigFile::Result r;
     {
@@ -140,7 +162,6 @@ class TestFileFaults : public QObject {
 
   void saveWhereNothingCanBeWritten() {
     ParameterImage image;
-    LoadDefaults(image);
 
     // A folder that is a file: nothing can be created under it, whoever we are.
     const QString notAFolder = dir_.filePath(QStringLiteral("plain"));
@@ -179,7 +200,6 @@ class TestFileFaults : public QObject {
 
     const auto save = [&] {
       ParameterImage image;
-      LoadDefaults(image);
       const ConfigFile::Result r = ConfigFile::Save(path, image);
       return r.ok ? 1 : r.reason.isEmpty() ? 2 : 0;
     };
@@ -199,6 +219,7 @@ class TestFileFaults : public QObject {
     QTest::addColumn<bool>("ok");
     QTest::newRow("empty") << "empty.quelt" << 0 << false;
     QTest::newRow("short") << "short.quelt" << 100 << false;
+    QTest::newRow("one byte short") << "short.quelt" << 10239 << false;
     QTest::newRow("exact") << "exact.quelt" << 10240 << true;
     QTest::newRow("long") << "long.quelt" << 1 << true;  // 1: 10 MB
     QTest::newRow("folder") << "folder" << -1 << false;
@@ -215,7 +236,7 @@ class TestFileFaults : public QObject {
     if (size >= 0) QVERIFY(WriteFile(path, content));
 
     ParameterImage image;
-    LoadDefaults(image);
+    image.SetWord(0, 1);
     const ParameterImage before = image;
     const ConfigFile::Result r = ConfigFile::Open(path, image);
     QCOMPARE(r.ok, ok);
@@ -237,7 +258,7 @@ class TestFileFaults : public QObject {
     QFile::setPermissions(path, QFileDevice::WriteOwner);
     const auto open = [&] {
       ParameterImage image;
-      LoadDefaults(image);
+      image.SetWord(0, 1);
       const ParameterImage before = image;
       const ConfigFile::Result r = ConfigFile::Open(path, image);
       FirmwareImage firmware;
@@ -272,7 +293,7 @@ class TestFileFaults : public QObject {
     QVERIFY2(!reader.ErrorText().isEmpty(), qPrintable(kind));
   }
 
-  void hundredMegabytesOfGarbage_data() {
+  void garbageFirmware_data() {
     QTest::addColumn<QByteArray>("unit");
     QTest::addColumn<bool>("wholeFileRead");
     // Blank lines are skipped: every byte of the file is looked at.
@@ -282,10 +303,10 @@ class TestFileFaults : public QObject {
         << QByteArray(":020000040800F2\n:10000000000102030405060708090A0B0C0D0E0F78\n") << true;
     QTest::newRow("random bytes") << QByteArray() << false;
   }
-  void hundredMegabytesOfGarbage() {
+  void garbageFirmware() {
     QFETCH(QByteArray, unit);
     QFETCH(bool, wholeFileRead);
-    constexpr qint64 kSize = 100LL << 20;
+    constexpr qint64 kSize = 32LL << 20;
     const QString path = dir_.filePath(QStringLiteral("huge.hex"));
     {
       QFile f(path);
@@ -312,7 +333,7 @@ class TestFileFaults : public QObject {
     QVERIFY(!reader.ReadFile(path));
     const qint64 ms = timer.elapsed();
     QVERIFY(!reader.ErrorText().isEmpty());
-    if (wholeFileRead) QVERIFY(reader.LinesRead() > 1000000);
+    if (wholeFileRead) QVERIFY(reader.LinesRead() > 300000);
 
     // Memory stays that of reading a tiny file, whatever the file's size.
     const QString tiny = dir_.filePath(QStringLiteral("tiny.hex"));
