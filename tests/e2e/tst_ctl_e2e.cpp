@@ -11,16 +11,16 @@
 
 namespace {
 
-const QStringList kReadProgress = {"0%",  "2%",  "3%",  "5%",  "6%",  "8%",  "9%",
-                                   "11%", "12%", "14%", "16%", "17%", "19%", "20%",
-                                   "22%", "23%", "25%", "100%"};
+const QStringList kReadProgress = {"0%",  "2%",  "3%",  "5%",  "6%",  "8%",  "9%",  "11%", "12%",
+                                   "14%", "16%", "17%", "19%", "20%", "22%", "23%", "25%", "100%"};
 
 /// A configuration file: a pattern in bytes 26 to 271, made on 2024-05-01,
 /// RS-485 at 9600,N,8,1, identity 23 41 02 00.
 QByteArray PatternFile() {
   QByteArray bytes(10240, '\0');
   for (int i = 26; i < 272; ++i) bytes[i] = static_cast<char>(i * 7 + 3);
-  const QByteArray head = QByteArray::fromHex("01000100e8070500010060000000010008006000000001000800");
+  const QByteArray head =
+      QByteArray::fromHex("01000100e8070500010060000000010008006000000001000800");
   bytes.replace(0, head.size(), head);
   bytes.replace(1024, 4, QByteArray::fromHex("23410200"));
   bytes[6142] = char(0x55);
@@ -57,8 +57,10 @@ class TestCtlEndToEnd : public QObject {
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.errors.isEmpty(), qPrintable(run.errors));
     QCOMPARE(run.lines, QStringList({"读取数据", "Try(0):9600,N,8,1"})
-                            << kReadProgress << "读取成功!" << "REZUZODO"
-                            << "固件版本:41.23.Kestrel_Old" << "生产日期:2024-5-1");
+                            << kReadProgress << "读取成功!"
+                            << "REZUZODO"
+                            << "固件版本:41.23.Kestrel_Old"
+                            << "生产日期:2024-5-1");
     const QByteArray file = ReadAll(out);
     QCOMPARE(file.size(), 10240);
     QCOMPARE(file.left(272), PatternFile().left(272));
@@ -74,9 +76,15 @@ class TestCtlEndToEnd : public QObject {
     QVERIFY(sim.Start({"--dump-image", dump}));
     const CtlRun run = RunCtl({"write", "-i", in, "--port", sim.Path(), "--adjust", "0x80"});
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.lines, (QStringList{"设置数据", "Try(0):9600,N,8,1", "2%",  "3%",  "5%",  "6%",
-                                     "8%",       "9%",                "11%", "12%", "14%", "16%",
-                                     "17%",      "19%",               "20%", "22%", "23%", "25%",
+    QCOMPARE(run.lines, (QStringList{"设置数据", "Try(0):9600,N,8,1",
+                                     "2%",       "3%",
+                                     "5%",       "6%",
+                                     "8%",       "9%",
+                                     "11%",      "12%",
+                                     "14%",      "16%",
+                                     "17%",      "19%",
+                                     "20%",      "22%",
+                                     "23%",      "25%",
                                      "100%",     "设置成功"}));
     QCOMPARE(sim.Stop(), 0);
     const QByteArray memory = ReadAll(dump);
@@ -116,11 +124,11 @@ class TestCtlEndToEnd : public QObject {
     QVERIFY(sim.Start({"--format", "19200,N,8,1"}));
     const CtlRun run = RunCtl({"detect", "--port", sim.Path()}, 30000);
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.lines, (QStringList{"自动匹配", "Try(0):9600,N,8,1", "Try(1):9600,E,8,1",
-                                     "Retry(1): ", "Try(2):9600,O,8,1", "Retry(2): ",
-                                     "Try(3):9600,E,7,1", "Retry(3): ", "Try(4):9600,O,7,1",
-                                     "Retry(4): ", "Try(5):19200,N,8,1", "Retry(5): ",
-                                     "自动匹配成功,匹配格式为:19200,N,8,1"}));
+    QCOMPARE(run.lines,
+             (QStringList{"自动匹配", "Try(0):9600,N,8,1", "Try(1):9600,E,8,1",
+                          "Retry(1): ", "Try(2):9600,O,8,1", "Retry(2): ", "Try(3):9600,E,7,1",
+                          "Retry(3): ", "Try(4):9600,O,7,1", "Retry(4): ", "Try(5):19200,N,8,1",
+                          "Retry(5): ", "自动匹配成功,匹配格式为:19200,N,8,1"}));
   }
 
   void silentTerminalWithNoRetries() {
@@ -129,8 +137,8 @@ class TestCtlEndToEnd : public QObject {
     const CtlRun run =
         RunCtl({"read", "-o", File("never.quelt"), "--port", sim.Path(), "--retries", "0"});
     QCOMPARE(run.exitCode, 1);
-    QCOMPARE(run.lines, (QStringList{"读取数据", "Try(0):9600,N,8,1", "Retry(1): ", "Retry(2): ",
-                                     "读取失败!"}));
+    QCOMPARE(run.lines, (QStringList{"读取数据", "Try(0):9600,N,8,1",
+                                     "Retry(1): ", "Retry(2): ", "读取失败!"}));
     QVERIFY2(run.errors.contains("检测连接！重试或取消？"), qPrintable(run.errors));
     QVERIFY(!QFile::exists(File("never.quelt")));
   }
@@ -176,9 +184,9 @@ class TestCtlEndToEnd : public QObject {
   void ctrlCCancelsCleanly() {
     SimProcess sim;
     QVERIFY(sim.Start({"--silent"}));
-    const CtlRun run = RunCtl(
-        {"read", "-o", File("cancelled.quelt"), "--port", sim.Path(), "--retries", "5"}, 10000,
-        300);
+    const CtlRun run =
+        RunCtl({"read", "-o", File("cancelled.quelt"), "--port", sim.Path(), "--retries", "5"},
+               10000, 300);
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.errors.contains("cancelled"), qPrintable(run.errors));
     // The port was given back: the next run opens it.

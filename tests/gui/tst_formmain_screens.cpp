@@ -4,17 +4,17 @@
 // (scripts/screenshot); otherwise they go to a temporary folder.
 #include "FormMainRig.h"
 #include "TerminalModel.h"
-#include "ui/ParameterGrid.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QtTest>
 
 class TestFormMainScreens : public QObject {
@@ -38,9 +38,9 @@ class TestFormMainScreens : public QObject {
 
 #define TR5906_TEXT(x) #x
 #define TR5906_NUMBER_TEXT(x) TR5906_TEXT(x)
-#define TR5906_VERSION_TEXT                                                     \
-  TR5906_NUMBER_TEXT(TR5906_VERSION_MAJOR) "." TR5906_NUMBER_TEXT(TR5906_VERSION_MINOR) "." \
-      TR5906_NUMBER_TEXT(TR5906_VERSION_PATCH)
+#define TR5906_VERSION_TEXT                \
+  TR5906_NUMBER_TEXT(TR5906_VERSION_MAJOR) \
+  "." TR5906_NUMBER_TEXT(TR5906_VERSION_MINOR) "." TR5906_NUMBER_TEXT(TR5906_VERSION_PATCH)
 
 namespace {
 
@@ -48,7 +48,8 @@ namespace {
 QString Caption(QWidget* form, const QString& name) {
   const QStringList parts = name.split(':');
   QObject* child = form->findChild<QObject*>(parts[0]);
-  if (auto* grid = qobject_cast<ParameterGrid*>(child)) return grid->CellText(0, parts[1].toInt());
+  if (auto* grid = qobject_cast<QTableWidget*>(child))
+    return grid->item(0, parts[1].toInt())->text();
   if (auto* button = qobject_cast<QAbstractButton*>(child)) return button->text();
   if (auto* label = qobject_cast<QLabel*>(child)) return label->text();
   if (auto* group = qobject_cast<QGroupBox*>(child)) return group->title();
@@ -164,22 +165,22 @@ void TestFormMainScreens::lists_data() {
   QStringList power;
   for (int dbm = 0; dbm <= 22; ++dbm) power << QString::number(dbm) + "dBm";
   for (const char* index : {"_0", "_1"}) {
-    QTest::addRow("ComboBaudRate%s", index) << QString("ComboBaudRate") + index << bauds
-                                           << QStringList();
-    QTest::addRow("ComboParity%s", index) << QString("ComboParity") + index
-                                         << QStringList{"N", "E", "O"} << QStringList();
-    QTest::addRow("ComboDatabits%s", index) << QString("ComboDatabits") + index
-                                           << QStringList{"7", "8"} << QStringList();
-    QTest::addRow("ComboStopbits%s", index) << QString("ComboStopbits") + index
-                                           << QStringList{"1", "2"} << QStringList();
+    QTest::addRow("ComboBaudRate%s", index)
+        << QString("ComboBaudRate") + index << bauds << QStringList();
+    QTest::addRow("ComboParity%s", index)
+        << QString("ComboParity") + index << QStringList{"N", "E", "O"} << QStringList();
+    QTest::addRow("ComboDatabits%s", index)
+        << QString("ComboDatabits") + index << QStringList{"7", "8"} << QStringList();
+    QTest::addRow("ComboStopbits%s", index)
+        << QString("ComboStopbits") + index << QStringList{"1", "2"} << QStringList();
   }
   QTest::newRow("ComboAdcType") << "ComboAdcType" << QStringList{"电压", "电流", "自由"}
                                 << QStringList{"Voltage", "Current", "UserDefined"};
-  QTest::newRow("ComboSingleAdcType") << "ComboSingleAdcType" << QStringList{"电压", "电流"}
-                                      << QStringList{"Voltage", "Current"};
-  QTest::newRow("ComboLoraRepeat") << "ComboLoraRepeat"
-                                   << QStringList{"不转发", "转发到实串口", "转发到TTL口"}
-                                   << QStringList{"No repeat", "To 485", "To Gateway"};
+  QTest::newRow("ComboSingleAdcType")
+      << "ComboSingleAdcType" << QStringList{"电压", "电流"} << QStringList{"Voltage", "Current"};
+  QTest::newRow("ComboLoraRepeat")
+      << "ComboLoraRepeat" << QStringList{"不转发", "转发到实串口", "转发到TTL口"}
+      << QStringList{"No repeat", "To 485", "To Gateway"};
   QTest::newRow("ComboLogLevel") << "ComboLogLevel"
                                  << QStringList{"关", "ERROR", "WARNING", "INFO", "DEBUG"}
                                  << QStringList{"Off", "ERROR", "WARNING", "INFO", "DEBUG"};
@@ -188,15 +189,14 @@ void TestFormMainScreens::lists_data() {
                                 << QStringList{"None", "TTL", "Real", "Debug"};
   QTest::newRow("ComboTimeSource") << "ComboTimeSource" << QStringList{"LTE模块", "MQTT服务器"}
                                    << QStringList{"LTE Module", "MQTT Service"};
-  QTest::newRow("ComboChannel") << "ComboChannel"
-                                << QStringList{"1", "2", "3", "4", "5", "6", "7"} << QStringList();
+  QTest::newRow("ComboChannel") << "ComboChannel" << QStringList{"1", "2", "3", "4", "5", "6", "7"}
+                                << QStringList();
   QTest::newRow("ComboAirRate") << "ComboAirRate"
                                 << QStringList{"0.48Kbps", "0.96Kbps", "1.92Kbps", "3.92Kbps",
                                                "7.84Kbps", "15.6Kbps", "31.3Kbps", "62.5Kbps"}
                                 << QStringList();
   QTest::newRow("ComboTxPower") << "ComboTxPower" << power << QStringList();
-  QTest::newRow("ComboDIOConfig") << "ComboDIOConfig" << QStringList{"DO", "DI"}
-                                  << QStringList();
+  QTest::newRow("ComboDIOConfig") << "ComboDIOConfig" << QStringList{"DO", "DI"} << QStringList();
 }
 
 void TestFormMainScreens::lists() {
@@ -234,8 +234,12 @@ void TestFormMainScreens::everyPage() {
     QCOMPARE(english_->windowTitle(), QString("TR5906 Program Tool"));
     auto* tabs = chinese_->findChild<QTabBar*>("TabStrip1");
     QCOMPARE(tabs->count(), 5);
-    for (const auto& [index, text] : std::initializer_list<std::pair<int, const char*>>{
-             {0, "串口参数"}, {1, "通信参数"}, {2, "模拟量参数"}, {3, "数字量参数"}, {4, "云服务配置"}})
+    for (const auto& [index, text] :
+         std::initializer_list<std::pair<int, const char*>>{{0, "串口参数"},
+                                                            {1, "通信参数"},
+                                                            {2, "模拟量参数"},
+                                                            {3, "数字量参数"},
+                                                            {4, "云服务配置"}})
       QCOMPARE(tabs->tabText(index), QString(text));
   }
 

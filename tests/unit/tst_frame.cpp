@@ -20,15 +20,15 @@ class TestFrame : public QObject {
     QTest::newRow("handshake") << Frame::Handshake() << QByteArray("LBTW") << 4 << 16;
     QTest::newRow("repeated") << Frame::RepeatedHandshake() << QByteArray("L35W") << 4 << 16;
     QTest::newRow("probe") << Frame::Probe() << QByteArray("L35W") << 4 << 1;
-    QTest::newRow("block read") << Frame::Read(0x0100, 16) << QByteArray::fromHex("52010010")
-                                << 20 << 17;
-    QTest::newRow("identity read") << Frame::Read(0x0400, 4) << QByteArray::fromHex("52040004")
-                                   << 8 << 17;
-    QTest::newRow("log read") << Frame::Read(0x0810, 0x7F) << QByteArray::fromHex("5208107F")
-                              << 20 << 17;
-    QTest::newRow("block write")
-        << Frame::Write(0x0010, QByteArray(16, '\0'))
-        << QByteArray::fromHex("57001010" + QByteArray(32, '0') + "77") << 1 << 17;
+    QTest::newRow("block read") << Frame::Read(0x0100, 16) << QByteArray::fromHex("52010010") << 20
+                                << 17;
+    QTest::newRow("identity read")
+        << Frame::Read(0x0400, 4) << QByteArray::fromHex("52040004") << 8 << 17;
+    QTest::newRow("log read") << Frame::Read(0x0810, 0x7F) << QByteArray::fromHex("5208107F") << 20
+                              << 17;
+    QTest::newRow("block write") << Frame::Write(0x0010, QByteArray(16, '\0'))
+                                 << QByteArray::fromHex("57001010" + QByteArray(32, '0') + "77")
+                                 << 1 << 17;
     QTest::newRow("adjust write") << Frame::Write(0x03F0, QByteArray(1, '\x80'))
                                   << QByteArray::fromHex("5703F00180CB") << 1 << 17;
     QTest::newRow("reset") << Frame::Reset() << QByteArray::fromHex("570400005B") << 1 << 17;
@@ -85,9 +85,12 @@ class TestFrame : public QObject {
   void transferSettings_data() {
     QTest::addColumn<QString>("link");
     QTest::addColumn<QString>("transfer");
-    QTest::newRow("7 bits") << "115200,O,7,1" << "115200,O,8,1";
-    QTest::newRow("8 bits") << "19200,N,8,1" << "19200,N,8,1";
-    QTest::newRow("baud keeps its 7") << "57600,E,7,1" << "57600,E,8,1";
+    QTest::newRow("7 bits") << "115200,O,7,1"
+                            << "115200,O,8,1";
+    QTest::newRow("8 bits") << "19200,N,8,1"
+                            << "19200,N,8,1";
+    QTest::newRow("baud keeps its 7") << "57600,E,7,1"
+                                      << "57600,E,8,1";
   }
   void transferSettings() {
     QFETCH(QString, link);
@@ -98,8 +101,8 @@ class TestFrame : public QObject {
   void formatTable_data() {
     QTest::addColumn<int>("position");
     QTest::addColumn<QString>("entry");
-    const char* const table[] = {"9600",   "19200", "38400", "57600", "115200",
-                                 "2400",   "4800",  "28800", "1200",  "128000"};
+    const char* const table[] = {"9600", "19200", "38400", "57600", "115200",
+                                 "2400", "4800",  "28800", "1200",  "128000"};
     const char* const formats[] = {"N,8,1", "E,8,1", "O,8,1", "E,7,1", "O,7,1"};
     for (int b = 0; b < 10; ++b)
       for (int f = 0; f < 5; ++f)

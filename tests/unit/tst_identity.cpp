@@ -69,8 +69,10 @@ class TestIdentity : public QObject {
     QFETCH(QStringList, some);
     const QStringList list = Identity::ChannelList(band);
     QCOMPARE(list.size(), size);
-    if (size == 6) QCOMPARE(list, some);
-    else QCOMPARE((QStringList{list[0], list[1], list[19], list[20], list[99]}), some);
+    if (size == 6)
+      QCOMPARE(list, some);
+    else
+      QCOMPARE((QStringList{list[0], list[1], list[19], list[20], list[99]}), some);
   }
 
   void channelIndex_data() {

@@ -64,8 +64,8 @@ class TestParameterImage : public QObject {
     ParameterImage image;
     image.SetExtWord(344, 777);
     QCOMPARE(int{image.SetExtWordText(344, text)}, stored);
-    QCOMPARE(image.Bytes(kExt + 344, 3), QByteArray(1, char(stored & 0xFF)) +
-                                             char(stored >> 8) + '\0');
+    QCOMPARE(image.Bytes(kExt + 344, 3),
+             QByteArray(1, char(stored & 0xFF)) + char(stored >> 8) + '\0');
   }
 
   void storeAndBytesClipToTheImage() {
@@ -195,11 +195,11 @@ class TestParameterImage : public QObject {
 
   void defaults() {
     // Words 0 to 68 as the terminal's manual lists them.
-    const int words[69] = {1,   1,   2019, 1,   1,   96,  0,   1,   8,   96,  0,   1,    8,   100,
-                           1,   10,  1,    5,   22,  1,   0,   0,   0,   0,   0,   0,    0,   0,
-                           0,   0,   0,    10,  10,  10,  10,  10,  10,  10,  10,  10,   100, 100,
-                           100, 100, 100,  100, 100, 100, 100, 1,   1,   1,   1,   1,   1,    1,
-                           1,   1,   20,   200, 0,   366, 6,   0,   0,   0,   0,   0xF005, 10};
+    const int words[69] = {1,   1,   2019, 1,   1,   96,  0,   1,  8,  96, 0,  1,      8,   100,
+                           1,   10,  1,    5,   22,  1,   0,   0,  0,  0,  0,  0,      0,   0,
+                           0,   0,   0,    10,  10,  10,  10,  10, 10, 10, 10, 10,     100, 100,
+                           100, 100, 100,  100, 100, 100, 100, 1,  1,  1,  1,  1,      1,   1,
+                           1,   1,   20,   200, 0,   366, 6,   0,  0,  0,  0,  0xF005, 10};
     ParameterImage image = Filled(0xA5);
     LoadDefaults(image);
     for (int w = 0; w < 69; ++w) QCOMPARE(int{image.GetUWord(w)}, words[w]);
