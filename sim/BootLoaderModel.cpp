@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace {
 
 constexpr char kSync = 'U';
@@ -44,7 +46,27 @@ void BootLoaderModel::SetSilentAfterBlock(int block, int times) {
   silentTimes_ = times;
 }
 
+void BootLoaderModel::SetLateBlock(int block, std::chrono::milliseconds late) {
+  lateBlock_ = block;
+  late_ = late;
+  acceptRewrites_ = true;
+}
+
+void BootLoaderModel::Reset() {
+  QByteArray flash = std::move(flash_);
+  if (flashReplaced_) {
+    flash.fill('\xFF');
+  } else {
+    for (const Block& block : blocks_)
+      std::fill_n(flash.data() + (block.address - kFlashBase), block.length, '\xFF');
+  }
+  static const BootLoaderModel pristine;
+  *this = pristine;  // shares the pristine flash for a moment, copies nothing else big
+  flash_ = std::move(flash);
+}
+
 void BootLoaderModel::SetFlash(const QByteArray& flash) {
+  flashReplaced_ = true;
   flash_ = flash.left(kFlashSize);
   if (flash_.size() < kFlashSize) flash_.append(QByteArray(kFlashSize - flash_.size(), '\xFF'));
 }
@@ -73,7 +95,9 @@ DeviceReply BootLoaderModel::Receive(const QByteArray& bytes, const QString& set
   // Bytes at the wrong format arrive garbled: the boot loader ignores them.
   if (!SameFormat(settings, bootSettings_)) return reply;
   input_.append(bytes);
+  replyDelay_ = std::chrono::milliseconds{0};
   reply.bytes = BootLoaderReceive();
+  reply.delay = replyDelay_;
   return reply;
 }
 
@@ -82,16 +106,18 @@ QByteArray BootLoaderModel::ApplicationReceive(const QByteArray& bytes, const QS
     input_.clear();
     return {};
   }
-  // Only the last three bytes can begin a start frame that ends in a later piece.
+  // The start frame counts only from the first byte on an idle line (the
+  // caller passes nothing that arrives inside a configuration frame); it may
+  // come in pieces.
   input_.append(bytes);
   const QByteArray start(kStart, sizeof kStart);
-  if (input_.contains(start)) {
+  if (input_.startsWith(start)) {
     EnterBootLoader();
     QByteArray answer;
     answer.append(kAck).append(kSync).append(kSync).append(static_cast<char>(version_));
     return answer;
   }
-  input_ = input_.right(static_cast<int>(sizeof kStart) - 1);
+  if (!start.startsWith(input_)) input_.clear();
   return {};
 }
 
@@ -190,11 +216,18 @@ QByteArray BootLoaderModel::DataBlock(const QByteArray& block) {
   if (check != static_cast<uint8_t>(block[count])) return QByteArray(1, Refuse());
   const int offset = static_cast<int>(pendingAddress_ - kFlashBase);
   for (int i = 0; i < count; ++i) {
-    if (static_cast<uint8_t>(flash_[offset + i]) != 0xFF) return QByteArray(1, Refuse());
+    const uint8_t now = static_cast<uint8_t>(flash_[offset + i]);
+    const uint8_t key = (pendingAddress_ + static_cast<uint32_t>(i)) & 0x7F;
+    const bool same = acceptRewrites_ && now == (static_cast<uint8_t>(block[i]) ^ key);
+    if (now != 0xFF && !same) return QByteArray(1, Refuse());
   }
   for (int i = 0; i < count; ++i) {
     const uint8_t key = (pendingAddress_ + static_cast<uint32_t>(i)) & 0x7F;
     flash_[offset + i] = static_cast<char>(static_cast<uint8_t>(block[i]) ^ key);
+  }
+  if (index == lateBlock_) {
+    lateBlock_ = -1;
+    replyDelay_ = late_;
   }
   blocks_.append({pendingAddress_, count});
   return QByteArray(1, kAck);

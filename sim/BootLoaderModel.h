@@ -6,12 +6,14 @@
 #include <QList>
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 
 /// The terminal's boot loader as a pure device model (bytes in, bytes out).
 ///
 /// While the application runs (the initial state) the model only watches for
-/// the start frame 'U' 'P' 'D' 0x11 at the application's settings; it answers
+/// the start frame 'U' 'P' 'D' 0x11 at the application's settings, at the
+/// start of what arrives on an idle line (never inside a frame); it answers
 /// 'y' 'U' 'U' version and hands over to the boot loader, which then listens
 /// at "19200,N,8,1". Once in the boot loader (also after EnterBootLoader(),
 /// as after an interrupted update), a start frame at "19200,N,8,1" is
@@ -64,6 +66,18 @@ class BootLoaderModel : public SimDevice {
   /// Fault: the data block with index `block` is dropped without an answer
   /// `times` times (as if it never arrived whole).
   void SetSilentAfterBlock(int block, int times = 1);
+  /// Fault: the answer to data block `block` comes `late` after the block
+  /// (once), and a block that rewrites bytes with the values they already
+  /// hold is accepted, as some flash controllers do.
+  void SetLateBlock(int block, std::chrono::milliseconds late = kLateAnswer);
+  /// How late the late block's answer comes by default: after the tool's
+  /// 1 s time-out, before the line has been quiet for another second.
+  static constexpr std::chrono::milliseconds kLateAnswer{1500};
+
+  /// Back to a new model's state (erased flash, application running, the
+  /// default settings, no faults), reusing the flash: only the bytes that
+  /// were programmed are erased again.
+  void Reset();
 
   /// The flash, un-scrambled, 270336 bytes from 0x08000000.
   const QByteArray& Flash() const { return flash_; }
@@ -107,6 +121,11 @@ class BootLoaderModel : public SimDevice {
   int refuseTimes_ = 0;
   int silentBlock_ = -1;
   int silentTimes_ = 0;
+  int lateBlock_ = -1;
+  std::chrono::milliseconds late_{0};
+  std::chrono::milliseconds replyDelay_{0};  ///< delay of the reply being built
+  bool acceptRewrites_ = false;
+  bool flashReplaced_ = false;  ///< SetFlash() was used
   QList<uint32_t> erases_;
   QList<Block> blocks_;
   int refusals_ = 0;

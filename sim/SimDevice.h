@@ -7,9 +7,9 @@
 
 /// What a simulated device does with bytes it received.
 struct DeviceReply {
-  QByteArray bytes;                        ///< answer bytes (may be empty)
-  std::chrono::milliseconds delay{0};      ///< extra time before the answer starts
-  bool hangUp = false;                     ///< the device vanishes (cable pulled)
+  QByteArray bytes;                    ///< answer bytes (may be empty)
+  std::chrono::milliseconds delay{0};  ///< extra time before the answer starts
+  bool hangUp = false;                 ///< the device vanishes (cable pulled)
 };
 
 /// A simulated device behind a serial line: bytes in, bytes out. `settings`
@@ -20,4 +20,6 @@ class SimDevice {
  public:
   virtual ~SimDevice() = default;
   virtual DeviceReply Receive(const QByteArray& bytes, const QString& settings) = 0;
+  /// True while part of a frame has arrived and the rest is awaited.
+  virtual bool MidFrame() const { return false; }
 };

@@ -9,7 +9,9 @@ bool SimulatedDevice::InBootLoader() const { return bootLoader_.InBootLoader(); 
 
 DeviceReply SimulatedDevice::Receive(const QByteArray& bytes, const QString& settings) {
   if (bootLoader_.InBootLoader()) return bootLoader_.Receive(bytes, settings);
-  // The application hands over to the boot loader on the start frame.
+  // The application hands over to the boot loader on the start frame, which
+  // it looks for only on an idle line, never inside a configuration frame.
+  if (application_.MidFrame()) return application_.Receive(bytes, settings);
   DeviceReply handOver = bootLoader_.Receive(bytes, settings);
   if (!handOver.bytes.isEmpty() || bootLoader_.InBootLoader()) return handOver;
   return application_.Receive(bytes, settings);

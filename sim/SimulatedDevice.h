@@ -7,7 +7,9 @@ class BootLoaderModel;
 /// The whole simulated terminal behind one line: the configuration protocol
 /// of the application (a TerminalModel) and the boot loader. While the
 /// application runs, the boot loader only watches for its start frame
-/// 'U' 'P' 'D' 0x11; once it has answered it, every byte belongs to the boot
+/// 'U' 'P' 'D' 0x11 arriving on an idle line (the same bytes inside a
+/// configuration frame start nothing); once it has answered it, every byte
+/// belongs to the boot
 /// loader until its go frame starts the application again.
 class SimulatedDevice : public SimDevice {
  public:

@@ -139,6 +139,8 @@ QByteArray TerminalModel::Answer(const QByteArray& frame, const QString& setting
     firstTryUsed_ = true;
     return QByteArray();
   }
+  if (faults_.silentBlock >= 0 && address == faults_.silentBlock * Frame::kBlock)
+    return QByteArray();
   if (faults_.refuseBlock >= 0 && address == faults_.refuseBlock * Frame::kBlock)
     return Refusal(frame.at(0) == Frame::kRead ? count : -1);
   return frame.at(0) == Frame::kRead ? AnswerRead(address, count)

@@ -27,6 +27,7 @@ class TerminalModel : public SimDevice {
     FirstTry firstTry = FirstTry::None;  ///< the first handshake or data request is lost
     bool badHandshake = false;           ///< answers "LBTW" with "LBTX"
     int refuseBlock = -1;                ///< refuses (0x15) data requests at address N x 16
+    int silentBlock = -1;                ///< never answers data requests at address N x 16
     bool garbage = false;                ///< every answer is replaced by noise of its length
     bool longCount = false;              ///< read answers announce 8 bytes more than they carry
     std::chrono::milliseconds delay{0};  ///< every answer starts this late
@@ -48,6 +49,7 @@ class TerminalModel : public SimDevice {
   TerminalModel();
 
   DeviceReply Receive(const QByteArray& bytes, const QString& settings) override;
+  bool MidFrame() const override { return !buffer_.isEmpty(); }
 
   /// The RS-485 format the terminal greets at ("9600,E,7,1").
   void SetFormat(const QString& settings) { format_ = settings; }

@@ -16,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSaveFile>
+#include <QStringList>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -77,6 +78,24 @@ QString ImageFormat(const ParameterImage& image) {
   return QtSerialLink::ParseSettings(settings, &format) ? settings : QStringLiteral("9600,N,8,1");
 }
 
+/// Stores a format in the image's RS-485 words, as the terminal keeps it;
+/// false when the words cannot hold it (baud rates 1200 to 128000 in
+/// hundreds, parity N, E or O, 7 or 8 data bits).
+bool StoreImageFormat(const QString& settings, ParameterImage& image) {
+  const QStringList parts = settings.split(QLatin1Char(','));
+  if (parts.size() != 4) return false;
+  const int baud = parts[0].toInt();
+  const QString parity = parts[1].toUpper();
+  if (baud % 100 != 0 || baud < 1200 || baud > 128000) return false;
+  if (!QStringLiteral("NEO").contains(parity) || parity.size() != 1) return false;
+  if (parts[2] != QLatin1String("7") && parts[2] != QLatin1String("8")) return false;
+  image.SetWord(9, static_cast<uint16_t>(baud / 100));
+  image.SetWord(10, parity == QLatin1String("E") ? 1 : parity == QLatin1String("O") ? 2 : 0);
+  image.SetWord(11, parts[3] == QLatin1String("2") ? 2 : parts[3] == QLatin1String("1.5") ? 3 : 1);
+  image.SetWord(12, parts[2] == QLatin1String("8") ? 8 : 7);
+  return true;
+}
+
 bool WriteFile(const QString& path, const QByteArray& bytes) {
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
@@ -115,8 +134,10 @@ int main(int argc, char** argv) {
   const auto settingsOption =
       opt("settings", "Settings file for --map (default: the tool's).", "file");
   const auto imageOption = opt("image", "Parameter memory from a .quelt file.", "file");
-  const auto formatOption =
-      opt("format", "The terminal's RS-485 format (default: the image's).", "format");
+  const auto formatOption = opt("format",
+                                "The terminal's RS-485 format, also written to the RS-485 words "
+                                "of its memory (it wins over --image; default: the image's).",
+                                "format");
   const auto identityOption = opt("identity", "Identity bytes 1024..1027 as 8 hex digits.", "hex");
   const auto logOption = opt("log", "Add a core-log entry with this text (repeatable).", "text");
   const auto wireOption = opt("wire", "Delay every byte by its real time on the line.");
@@ -126,6 +147,8 @@ int main(int argc, char** argv) {
       opt("first-try", "Fault: the first handshake or data request is lost.", "handshake|data");
   const auto badHandshakeOption = opt("bad-handshake", "Fault: answer the handshake wrongly.");
   const auto refuseOption = opt("refuse-block", "Fault: refuse the data request of block N.", "N");
+  const auto silentBlockOption =
+      opt("silent-block", "Fault: never answer the data request of block N.", "N");
   const auto garbageOption = opt("garbage", "Fault: every answer is noise.");
   const auto longCountOption =
       opt("long-count", "Fault: read answers announce more data than they carry.");
@@ -137,6 +160,10 @@ int main(int argc, char** argv) {
       opt("boot-refuse-block", "Fault: the boot loader refuses data block N.", "N");
   const auto bootSilentOption =
       opt("boot-silent-block", "Fault: the boot loader drops data block N once.", "N");
+  const auto bootLateOption = opt("boot-late-block",
+                                  "Fault: the boot loader answers data block N 1.5 s late "
+                                  "(once) and accepts rewriting identical data.",
+                                  "N");
   const auto versionOption =
       opt("boot-version", "Version byte of the start answer (default 0x10).", "V");
   const auto refuseVersionOption =
@@ -168,6 +195,12 @@ int main(int argc, char** argv) {
     if (!QtSerialLink::ParseSettings(parser.value(formatOption), &parsed))
       return Usage(QStringLiteral("--format takes a format such as 9600,E,7,1"));
     format = QtSerialLink::FormatSettings(parsed);
+    // The terminal answers at the format its memory holds: a read followed by
+    // "Same as device" must find this one.
+    if (!StoreImageFormat(format, terminal.Memory()))
+      return Usage(
+          QStringLiteral("--format takes what the terminal can hold: 1200 to 128000 "
+                         "baud in hundreds, N, E or O, 7 or 8 data bits"));
   }
   terminal.SetFormat(format);
   bootLoader.SetApplicationSettings(format);
@@ -204,6 +237,11 @@ int main(int argc, char** argv) {
       return Usage(QStringLiteral("--refuse-block takes a block number"));
     faults.refuseBlock = number;
   }
+  if (parser.isSet(silentBlockOption)) {
+    if (!ParseInt(parser.value(silentBlockOption), 0, 4095, &number))
+      return Usage(QStringLiteral("--silent-block takes a block number"));
+    faults.silentBlock = number;
+  }
   if (parser.isSet(hangUpOption)) {
     if (!ParseInt(parser.value(hangUpOption), 0, 1 << 30, &number))
       return Usage(QStringLiteral("--hangup-after takes a byte count"));
@@ -229,6 +267,11 @@ int main(int argc, char** argv) {
     if (!ParseInt(parser.value(bootSilentOption), 0, 1 << 20, &number))
       return Usage(QStringLiteral("--boot-silent-block takes a block number"));
     bootLoader.SetSilentAfterBlock(number);
+  }
+  if (parser.isSet(bootLateOption)) {
+    if (!ParseInt(parser.value(bootLateOption), 0, 1 << 20, &number))
+      return Usage(QStringLiteral("--boot-late-block takes a block number"));
+    bootLoader.SetLateBlock(number);
   }
   if (parser.isSet(versionOption)) {
     if (!ParseInt(parser.value(versionOption), 0, 255, &number))

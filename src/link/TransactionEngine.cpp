@@ -74,7 +74,7 @@ bool TransactionEngine::State::Prepare(Kind kind) {
   if (link.IsOpen()) link.Close();
   link.SetPort(portNumber);
   retryCount = 0;
-  stalledTimeouts = 0;
+  timeoutsPerRequest.clear();
   link.SetThreshold(0);
   return true;
 }
@@ -164,16 +164,16 @@ void TransactionEngine::State::OnTimeout() {
   if (!awaitingAnswer || timeoutBusy) return;
   timeoutBusy = true;
   ++retryCount;
-  ++stalledTimeouts;
+  const int timeoutsOfRequest = ++timeoutsPerRequest[RequestKey()];
   if (lastKind == Frame::kProbeAnswer && retryCount < kProbeTries) {
     formatIndex = FormatTable::Advance(formatIndex);
     SendFrame(Mode::Retry);
   } else if (lastKind != Frame::kProbeAnswer && retryCount < kHandshakeTries &&
-             stalledTimeouts < kHandshakeTries) {
+             timeoutsOfRequest < kHandshakeTries) {
     SendFrame(Mode::Retry);
   } else {
     retryCount = 0;
-    stalledTimeouts = 0;
+    timeoutsPerRequest.clear();
     asking = true;
     const bool retry =
         prompts.AskRetry(english ? QStringLiteral("Check connection!Retry or cancel?")

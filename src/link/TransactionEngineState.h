@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -73,10 +74,11 @@ struct TransactionEngine::State {
   bool timeoutBusy = false;
   bool asking = false;  ///< the Retry/Cancel question is open
   int retryCount = 0;
-  /// Time-outs since the transfer last moved on (an acknowledged data
-  /// answer). A good handshake clears retryCount, so a terminal that always
-  /// answers too late would otherwise be retried for ever without a question.
-  int stalledTimeouts = 0;
+  /// Time-outs of each request of the transfer since the last question,
+  /// keyed by RequestKey(). A good handshake clears retryCount and restarts
+  /// the plan, so a terminal that never answers one request but answers the
+  /// others would otherwise be retried for ever without a question.
+  std::map<int, int> timeoutsPerRequest;
   bool adjustPending = false;
   std::vector<Step> plan;
   std::size_t step = 0;
@@ -87,6 +89,9 @@ struct TransactionEngine::State {
   int logLastLength = 0;
 
   bool Reading() const { return running == Kind::Read || running == Kind::Log; }
+  /// The request waiting for its answer: the greeting (-1) or the data
+  /// request at its address.
+  int RequestKey() const { return lastKind == Frame::kDataAnswer ? address : -1; }
 
   // TransactionEngine.cpp
   bool Start(Kind kind);

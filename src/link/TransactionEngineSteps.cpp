@@ -137,7 +137,6 @@ void TransactionEngine::State::OnDataAnswer(const QByteArray& answer) {
     EndFailed(kRefusalTick);
     return;
   }
-  stalledTimeouts = 0;
   if (running == Kind::Log)
     LogStep(answer);
   else if (Reading())

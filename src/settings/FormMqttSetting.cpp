@@ -134,7 +134,7 @@ QLineEdit* FormMqttSetting::AddTextField(QWidget* frame, const char* name, int o
   if (offset == kServicePort) {
     // The port is a text field of six bytes of which five digits may be typed.
     FilterTextKey(box, KeyMode::Digits, maxChars);
-    AllowLongStoredDigits(box);
+    LiftLengthCap(box);
   } else {
     FilterTextKey(box, KeyMode::Any, maxChars);
   }
@@ -151,7 +151,7 @@ QLineEdit* FormMqttSetting::AddNumberField(const char* name, NumberRule rule, in
   auto* box = new QLineEdit(frameAdvance_);
   box->setObjectName(name);
   FilterTextKey(box, KeyMode::Digits, maxChars);
-  AllowLongStoredDigits(box);
+  LiftLengthCap(box);
   numberFields_.emplace_back(box, rule);
   WatchBox(box, [this, box, rule] { StoreNumber(box, rule); });
   return box;

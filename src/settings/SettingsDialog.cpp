@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
 
 #include "image/TextCodec.h"
 
@@ -40,10 +39,7 @@ void SettingsDialog::WatchFieldBytes(QLineEdit* box, int length, bool printableO
   });
 }
 
-void SettingsDialog::AllowLongStoredDigits(QLineEdit* box) {
-  box->setMaxLength(32767);
-  box->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), box));
-}
+void SettingsDialog::LiftLengthCap(QLineEdit* box) { box->setMaxLength(32767); }
 
 bool SettingsDialog::TakeEdit(QLineEdit* box, const QString& stored) {
   const bool edited = box->isModified() || box->text() != stored;

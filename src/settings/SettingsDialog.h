@@ -37,10 +37,10 @@ class SettingsDialog : public QDialog {
   /// ASCII, which end the text when it is read back.
   void WatchFieldBytes(QLineEdit* box, int length, bool printableOnly = false);
 
-  /// Makes a digits box refuse pasted text other than digits, and lifts the
-  /// box's own length cap so a stored value longer than what may be typed is
-  /// shown whole (the key filter still limits typing).
-  static void AllowLongStoredDigits(QLineEdit* box);
+  /// Lifts the box's own length cap so a stored value longer than what may be
+  /// typed is shown whole; FilterTextKey() still holds typed, pasted and
+  /// dropped text to the field's length.
+  static void LiftLengthCap(QLineEdit* box);
 
   /// True when the user typed in the box since it was filled or last stored,
   /// or when its text is not what the field holds (`stored`); clears the

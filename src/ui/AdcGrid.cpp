@@ -3,10 +3,10 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
 
 #include "image/ParameterImage.h"
 #include "ui/EditorRules.h"
+#include "ui/InsertionValidator.h"
 
 namespace {
 
@@ -45,6 +45,9 @@ AdcGrid::AdcGrid(ParameterImage& image, const bool& fillingControls, QWidget* pa
   text1_->setFrame(false);
   text1_->hide();
   text1_->installEventFilter(this);
+  // Pasted and dropped text is held to the column's key rules as well.
+  new InsertionValidator(
+      text1_, [this](QChar ch, const QString& kept, bool) { return AcceptsChar(ch, kept); });
 
   kindCombo_ = NewInCellCombo(QStringLiteral("ComboSingleAdcType"));
 
@@ -104,13 +107,6 @@ void AdcGrid::OpenEditor(int row, int column) {
   gridColumn_ = column;
   if (row < 1 || row > kChannels) return;  // the heading row opens nothing
   if (column >= kFullScaleColumn && column <= kMultiplierColumn) {
-    // Typed keys are filtered in eventFilter(); the validator holds pasted
-    // text to the same characters.
-    static const QRegularExpression kDigits(QStringLiteral("[0-9]*"));
-    static const QRegularExpression kSigned(QStringLiteral("[0-9.\\-]*"));
-    delete text1_->validator();
-    text1_->setValidator(
-        new QRegularExpressionValidator(column == kFullScaleColumn ? kDigits : kSigned, text1_));
     text1_->setGeometry(visualRect(model()->index(row, column)));
     text1_->setText(CellText(row, column));
     text1_->show();
@@ -156,21 +152,22 @@ bool AdcGrid::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool AdcGrid::TextKeyAccepted(const QString& typed) const {
-  // A sign or point is refused when the text that stays after the key (the
-  // selection is replaced) already holds one.
+  // The text that stays after the key: the selection is replaced.
   QString kept = text1_->text();
   if (text1_->hasSelectedText())
     kept.remove(text1_->selectionStart(), text1_->selectedText().size());
-  const bool signedColumn = gridColumn_ == kOffsetColumn || gridColumn_ == kMultiplierColumn;
   for (const QChar ch : typed) {
-    if (ch >= QChar('0') && ch <= QChar('9')) {
-      kept.append(ch);
-      continue;
-    }
-    if (!signedColumn || (ch != QChar('-') && ch != QChar('.')) || kept.contains(ch)) return false;
+    if (!AcceptsChar(ch, kept)) return false;
     kept.append(ch);
   }
   return true;
+}
+
+bool AdcGrid::AcceptsChar(QChar ch, const QString& kept) const {
+  if (ch >= QChar('0') && ch <= QChar('9')) return true;
+  // Offset and multiplier take one sign and one point.
+  const bool signedColumn = gridColumn_ == kOffsetColumn || gridColumn_ == kMultiplierColumn;
+  return signedColumn && (ch == QChar('-') || ch == QChar('.')) && !kept.contains(ch);
 }
 
 void AdcGrid::CloseTextEditor() {

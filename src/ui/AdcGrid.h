@@ -46,6 +46,8 @@ class AdcGrid : public ParameterGrid {
  private:
   void OpenEditor(int row, int column);
   bool TextKeyAccepted(const QString& typed) const;
+  /// The key rule of `Text1` for one character, given the text that stays.
+  bool AcceptsChar(QChar ch, const QString& kept) const;
   void CloseTextEditor();
   void CloseKindEditor();
   void KindChosen(int index);

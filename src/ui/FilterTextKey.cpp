@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include "ui/InsertionValidator.h"
+
 bool AcceptTextKey(QChar key, KeyMode mode, int currentLength, bool hasSelection, int maxLength) {
   const bool control = key == QChar('\b') || key == QChar('\r');
   switch (mode) {
@@ -22,12 +24,22 @@ bool AcceptTextKey(QChar key, KeyMode mode, int currentLength, bool hasSelection
 void FilterTextKey(QLineEdit* box, KeyMode mode, int maxLength) {
   if (maxLength > 0) box->setMaxLength(maxLength);
   box->installEventFilter(new TextKeyFilter(box, mode, maxLength));
+  // Pasted, dropped and input-method text goes in as if typed key by key.
+  new InsertionValidator(box, [mode, maxLength](QChar ch, const QString& kept, bool replacing) {
+    return AcceptTextKey(ch, mode, static_cast<int>(kept.size()), replacing, maxLength);
+  });
 }
 
 TextKeyFilter::TextKeyFilter(QLineEdit* box, KeyMode mode, int maxLength)
     : QObject(box), box_(box), mode_(mode), maxLength_(maxLength) {}
 
 bool TextKeyFilter::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == box_ && event->type() == QEvent::Drop && !box_->hasFocus()) {
+    // A drop edits the box as a click and typing would: it takes the focus,
+    // so that leaving the box stores what was dropped.
+    box_->setFocus(Qt::MouseFocusReason);
+    return false;
+  }
   if (watched != box_ || event->type() != QEvent::KeyPress) return false;
   auto* key = static_cast<QKeyEvent*>(event);
   if (key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Return ||

@@ -17,11 +17,13 @@ enum class KeyMode {
 /// characters (0: no limit).
 bool AcceptTextKey(QChar key, KeyMode mode, int currentLength, bool hasSelection, int maxLength);
 
-/// Installs the filter on a box: rejected keys never reach it, and pasted or
-/// input-method text is held to the same mode and length.
+/// Installs the filter on a box: rejected keys never reach it, and pasted,
+/// dropped or input-method text is held to the same mode and length, as if
+/// typed (an InsertionValidator, which takes the place of any validator).
 void FilterTextKey(QLineEdit* box, KeyMode mode, int maxLength);
 
-/// The event filter behind FilterTextKey().
+/// The event filter behind FilterTextKey(): drops refused keys, and gives the
+/// box the focus when text is dropped on it.
 class TextKeyFilter : public QObject {
   Q_OBJECT
  public:

@@ -131,6 +131,9 @@ class FormMain : public QWidget {
 
   // FormMainActions.cpp: the buttons.
   void ConnectButtons();
+  /// Commits the editor being typed in, exactly as leaving it for `control`
+  /// with the mouse does, before `control`'s command runs.
+  void CommitEditing(QWidget* control);
   void CommandRead_Click();
   void CommandWrite_Click();
   void CommandResetConfig_Click();

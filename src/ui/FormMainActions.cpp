@@ -14,6 +14,7 @@
 #include "ui/OptionEditors.h"
 #include "update/FormProcess.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QListWidget>
 #include <QPushButton>
@@ -30,9 +31,13 @@ const char* const kTransactionControls[] = {
 }  // namespace
 
 void FormMain::ConnectButtons() {
+  // Every button's command starts by committing the editor being typed in.
   const auto on = [this](const char* name, void (FormMain::*handler)()) {
     if (auto* button = findChild<QPushButton*>(QLatin1String(name))) {
-      connect(button, &QPushButton::clicked, this, handler);
+      connect(button, &QPushButton::clicked, this, [this, button, handler] {
+        CommitEditing(button);
+        (this->*handler)();
+      });
     }
   };
   on("CommandRead", &FormMain::CommandRead_Click);
@@ -56,6 +61,13 @@ void FormMain::ConnectButtons() {
   connect(tabStrip1_, &QTabBar::currentChanged, this, &FormMain::TabStrip1_Click);
   connect(comboComPort_, qOverload<int>(&QComboBox::activated), this,
           &FormMain::ComboComPort_Click);
+}
+
+void FormMain::CommitEditing(QWidget* control) {
+  // A mouse click gives the button the focus, and the box or grid editor that
+  // loses it runs its leave step (replacement rules and store). An access key
+  // clicks without moving the focus, so the button takes it here.
+  if (QApplication::focusWidget() != control) control->setFocus(Qt::ShortcutFocusReason);
 }
 
 void FormMain::CommandRead_Click() { TransactionStarted(engine_->StartRead()); }

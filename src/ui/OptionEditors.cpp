@@ -9,7 +9,6 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
 #include <QWidget>
 
 #include "image/ParameterImage.h"
@@ -66,11 +65,14 @@ T* OptionEditors::Find(const QString& name) const {
 void OptionEditors::OnList(const char* name, std::function<void(int)> store) {
   auto* list = Find<QComboBox>(QString::fromLatin1(name));
   if (!list) return;
-  connect(list, qOverload<int>(&QComboBox::currentIndexChanged), this,
-          [this, store = std::move(store)](int index) {
-            if (filling_ || index < 0) return;  // index -1: the list was emptied
-            store(index);
-          });
+  const auto chosen = [this, store = std::move(store)](int index) {
+    if (filling_ || index < 0) return;  // index -1: the list was emptied
+    store(index);
+  };
+  // A click on the entry already shown stores it too: the display may have
+  // replaced a stored value the list has no entry for.
+  connect(list, qOverload<int>(&QComboBox::currentIndexChanged), this, chosen);
+  connect(list, qOverload<int>(&QComboBox::activated), this, chosen);
 }
 
 void OptionEditors::ConnectLists() {
@@ -118,12 +120,14 @@ void OptionEditors::ConnectFormatLists() {
       if (!list) continue;
       const int word = format.word + group * kGroupStride;
       // The text, not the index: the baud list may show a rate it does not hold.
-      connect(list, &QComboBox::currentTextChanged, this,
-              [this, word, group, value = format.value](const QString& text) {
-                if (filling_ || text.isEmpty()) return;
-                image_.SetWord(word, value(text));
-                if (group == 1) Q_EMIT deviceFormatChanged();
-              });
+      // One choice raises both signals; only a new value is stored and announced.
+      const auto chosen = [this, word, group, value = format.value](const QString& text) {
+        if (filling_ || text.isEmpty() || image_.GetUWord(word) == value(text)) return;
+        image_.SetWord(word, value(text));
+        if (group == 1) Q_EMIT deviceFormatChanged();
+      };
+      connect(list, &QComboBox::currentTextChanged, this, chosen);
+      connect(list, &QComboBox::textActivated, this, chosen);
     }
   }
 }
@@ -199,9 +203,6 @@ void OptionEditors::AddNumberBox(const char* name, const EditorRules::NumberRule
   auto* box = Find<QLineEdit>(QString::fromLatin1(name));
   if (!box) return;
   FilterTextKey(box, KeyMode::Digits, 0);
-  // Typed keys are filtered above; pasted text is held to digits as well.
-  static const QRegularExpression kDigits(QStringLiteral("[0-9]*"));
-  box->setValidator(new QRegularExpressionValidator(kDigits, box));
   box->installEventFilter(this);
   boxes_.insert(
       box, {&rule, [store = std::move(store)](const QString&, uint16_t value) { store(value); }});

@@ -13,8 +13,9 @@ class QLineEdit;
 
 /// The scalar editors of the main window: every list, check box, date picker
 /// and text box that shows a setting stores what the user chose into the
-/// image at once (lists and check boxes on change, text boxes when they are
-/// left or Enter is pressed). The controls are found in the window by their
+/// image at once (lists on change and on every choice, the entry already
+/// shown included; check boxes on change; text boxes when they are left or
+/// Enter is pressed). The controls are found in the window by their
 /// objectNames; control arrays are named `<Name>_<index>` (ComboBaudRate_1 is
 /// the RS-485 port's baud list). A control the window lacks is skipped.
 class OptionEditors : public QObject {

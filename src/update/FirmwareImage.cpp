@@ -1,9 +1,15 @@
 #include "update/FirmwareImage.h"
 
+#include <algorithm>
+
 FirmwareImage::FirmwareImage() : bytes_(kSize, '\0') {}
 
 void FirmwareImage::Clear() {
-  bytes_.fill('\0');
+  // Only the data range can hold anything but 0.
+  if (hasData_) {
+    char* data = bytes_.data();
+    std::fill(data + (start_ - kFlashBase), data + (end_ - kFlashBase) + 1, '\0');
+  }
   hasData_ = false;
   start_ = 0;
   end_ = 0;

@@ -15,6 +15,9 @@ class FirmwareImage {
   static constexpr int kSize = 0x42000;  ///< 270336 bytes
   /// Last address of the flash, inclusive (0x08041FFF).
   static constexpr uint32_t kFlashLast = kFlashBase + kSize - 1;
+  /// Where the application starts (the go frame's address); the pages below
+  /// hold the boot loader and no firmware file may touch them.
+  static constexpr uint32_t kApplicationBase = 0x08010000;
 
   FirmwareImage();
 

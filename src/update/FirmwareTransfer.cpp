@@ -21,8 +21,9 @@ const QString kSucceededLine = QStringLiteral("升级成功！");
 const QString kVersionRefused = QStringLiteral("升级版本比机器版本低！禁止升级！");
 const QString kTransferFailed = QStringLiteral("读写失败,地址 = ");
 
-// What the next answer acknowledges.
-enum class Stage { Opening, Command, DataBlock };
+// What the next answer acknowledges; Settling: nothing, the line is left to
+// fall quiet after a time-out before the step is repeated.
+enum class Stage { Opening, Command, DataBlock, Settling };
 
 }  // namespace
 
@@ -53,6 +54,8 @@ struct FirmwareTransfer::Private {
   int errorCount = 0;
   bool awaiting = false;
   bool timerBusy = false;
+  bool asking = false;                  // a message box is open
+  Stage settlingFrom = Stage::Command;  // the stage whose step is repeated
   bool useBootSettings = true;
   bool succeeded = false;
   State state = State::Idle;
@@ -84,6 +87,7 @@ struct FirmwareTransfer::Private {
                    : QStringLiteral("请重新选择端口！");
   }
   bool Ending() const { return state == State::Closing || state == State::Finished; }
+  uint32_t FailedAddress() const { return FrameByte(1) == 'P' ? current : FrameAddress(); }
 
   bool ApplySettings(const QString& settings);
   void SendFrame(bool first);
@@ -93,6 +97,10 @@ struct FirmwareTransfer::Private {
   void OnCommandAnswer(const QByteArray& answer);
   void OnBlockAnswer(const QByteArray& answer);
   void Refused(bool dataBlock);
+  void FailAt(uint32_t address);
+  void Tell(const QString& text);
+  bool AskRetry();
+  void Repeat();
   void OnTick();
   void OnLost();
   void ReportProgress();
@@ -122,7 +130,7 @@ void FirmwareTransfer::Private::SendFrame(bool first) {
   if (first) {
     stage = Stage::Opening;
     if (!link.IsOpen() && !link.Open()) {
-      prompts.Critical(ReselectText());
+      Tell(ReselectText());
       End(false, kCloseSoon);
       return;
     }
@@ -152,7 +160,21 @@ void FirmwareTransfer::Private::Transmit(const QByteArray& bytes) {
 
 void FirmwareTransfer::Private::OnReceive() {
   const QByteArray answer = link.ReadAll();
-  if (state == State::Idle || Ending() || answer.isEmpty()) return;
+  // While a message box is open nothing may move the transfer on: what
+  // arrives then is dropped, and the step is repeated if the user says so.
+  if (asking || state == State::Idle || Ending() || answer.isEmpty()) return;
+  if (stage == Stage::Settling) {
+    // A late answer to the step that timed out: it counts as an error, and
+    // the line must be quiet for a whole guard time again before the repeat.
+    if (++errorCount > kRefusalLimit) return FailAt(FailedAddress());
+    timer->Start(kGuardTime);
+    return;
+  }
+  if (answerLength == 1 && answer.size() > 1) {
+    // Two answers for one frame: one of them belongs to an earlier frame, and
+    // which one cannot be told. Going on could skip a refused block.
+    return FailAt(FailedAddress());
+  }
   awaiting = false;
   timer->Stop();
   if (stage == Stage::Command) {
@@ -174,8 +196,8 @@ void FirmwareTransfer::Private::OnCommandAnswer(const QByteArray& answer) {
         return i < answer.size() ? static_cast<uint8_t>(answer[i]) : 0;
       };
       if (at(1) == 'U' && at(2) == 'U' && at(3) >= kStartVersion) {
-        prompts.Critical(kVersionRefused);
-        End(false, kCloseAfterError);
+        Tell(kVersionRefused);
+        if (!Ending()) End(false, kCloseAfterError);
         return;
       }
       if (at(1) == 'U') {
@@ -241,10 +263,47 @@ void FirmwareTransfer::Private::Refused(bool dataBlock) {
     SendFrame(false);
     return;
   }
-  const uint32_t address = FrameByte(1) == 'P' ? current : FrameAddress();
-  prompts.Critical(kTransferFailed +
-                   QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper());
-  End(false, kCloseAfterError);
+  FailAt(FailedAddress());
+}
+
+void FirmwareTransfer::Private::FailAt(uint32_t address) {
+  timer->Stop();
+  Tell(kTransferFailed + QStringLiteral("%1").arg(address, 8, 16, QLatin1Char('0')).toUpper());
+  if (!Ending()) End(false, kCloseAfterError);
+}
+
+void FirmwareTransfer::Private::Tell(const QString& text) {
+  // Every message ends the update: no time-out may repeat a step meanwhile.
+  timer->Stop();
+  const bool wasAsking = asking;
+  asking = true;
+  prompts.Critical(text);
+  asking = wasAsking;
+}
+
+bool FirmwareTransfer::Private::AskRetry() {
+  const bool wasAsking = asking;
+  asking = true;
+  const bool retry = prompts.AskRetry(english ? QStringLiteral("Check connection!Retry or cancel?")
+                                              : QStringLiteral("检测连接！重试或取消？"));
+  asking = wasAsking;
+  return retry;
+}
+
+void FirmwareTransfer::Private::Repeat() {
+  if (state == State::Starting) {
+    // Start frames alternate between two formats, each opening the port
+    // afresh: an answer to an earlier one never reaches a later one.
+    SendFrame(false);
+    return;
+  }
+  // An answer may still be on its way: wait until the line has been quiet
+  // for the guard time, dropping whatever comes, so that no late answer is
+  // taken for the repeated frame's.
+  settlingFrom = stage;
+  stage = Stage::Settling;
+  link.ReadAll();
+  timer->Start(kGuardTime);
 }
 
 void FirmwareTransfer::Private::OnTick() {
@@ -257,31 +316,32 @@ void FirmwareTransfer::Private::OnTick() {
     }
     return;
   }
-  if (Ending() || !awaiting || timerBusy) return;
+  if (Ending() || !awaiting || timerBusy || asking) return;
+  if (stage == Stage::Settling) {
+    // Quiet for the guard time: the step again (a data block from its write
+    // frame on).
+    if (settlingFrom == Stage::DataBlock) nextStage = Stage::Command;
+    SendFrame(false);
+    return;
+  }
   timerBusy = true;
   ++errorCount;
-  bool retry = true;
   if (errorCount > kTimeoutLimit) {
     errorCount = 0;
-    retry = prompts.AskRetry(english ? QStringLiteral("Check connection!Retry or cancel?")
-                                     : QStringLiteral("检测连接！重试或取消？"));
-    if (!retry) {
+    if (!AskRetry()) {
       if (!Ending()) End(false, kCloseSoon);
       timerBusy = false;
       return;
     }
   }
-  // The answer may have come, or the device gone, while the question was open.
-  if (!Ending() && awaiting) {
-    if (stage == Stage::DataBlock) nextStage = Stage::Command;
-    SendFrame(false);
-  }
+  // The device may have gone while the question was open.
+  if (!Ending()) Repeat();
   timerBusy = false;
 }
 
 void FirmwareTransfer::Private::OnLost() {
   if (state == State::Idle || Ending()) return;
-  prompts.Critical(ReselectText());
+  Tell(ReselectText());
   End(false, kCloseSoon);
 }
 
@@ -347,6 +407,7 @@ bool FirmwareTransfer::Start() {
   d.useBootSettings = true;
   d.errorCount = 0;
   d.timerBusy = false;
+  d.asking = false;
   d.current = d.image.ImageStartAddress();
   d.frame = QByteArray(kStartFrame, sizeof kStartFrame) + QByteArray(4, '\0');
   d.frameLength = sizeof kStartFrame;

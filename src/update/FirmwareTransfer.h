@@ -23,11 +23,25 @@ class Timer;
 /// then alternating with the link settings until answered), for every 2 KB
 /// page touched an erase frame, for every block a write frame and the data
 /// block with its XOR byte (blocks end on 128-byte boundaries), and last the
-/// go frame to 0x08010000. Every step waits for 'y'; a time-out of 1000 ms
-/// repeats the step (a data block: its write frame and the block again);
-/// negative answers and time-outs count in ErrorCount(). More than five
-/// time-outs in a row ask "检测连接！重试或取消？"; ten negative answers end
-/// the update with "读写失败,地址 = XXXXXXXX".
+/// go frame to 0x08010000. Every step waits for 'y'. A negative answer
+/// repeats the step at once. A time-out of 1000 ms repeats it too (a data
+/// block: its write frame and the block again), but only once the line has
+/// been quiet for kGuardTime: bytes that come meanwhile are late answers to
+/// the step that timed out and are dropped, so none is taken for the repeat's.
+/// (Start frames are repeated at once, alternating formats.)
+///
+/// One count, ErrorCount(), takes negative answers, time-outs and late
+/// answers alike, and is cleared only when the user is asked. A time-out that
+/// brings it above kTimeoutLimit asks "检测连接！重试或取消？" (and clears
+/// it); a negative or late answer once it has reached kRefusalLimit ends the
+/// update with "读写失败,地址 = XXXXXXXX". So does an answer of two bytes where
+/// one is due: it cannot be told which frame each belongs to, and an update
+/// that may have skipped a refused block never ends as a success. An answer
+/// later than the time-out plus the guard time cannot be recognised.
+///
+/// While a message box is open (the question, a failure, the version
+/// refusal), whatever arrives is dropped: nothing moves the update on until
+/// the user has answered.
 ///
 /// The link is taken over for the update (its receive and lost handlers are
 /// replaced and cleared again at the end); it is opened on the port number
@@ -59,9 +73,11 @@ class FirmwareTransfer {
   static constexpr const char* kBootSettings = "19200,N,8,1";
   static constexpr std::chrono::milliseconds kAnswerTimeout{1000};
   static constexpr std::chrono::milliseconds kSwitchPause{100};
-  /// Time-outs in a row that are tolerated before the user is asked.
+  /// How long the line must be quiet after a time-out before the repeat.
+  static constexpr std::chrono::milliseconds kGuardTime{1000};
+  /// ErrorCount() above this at a time-out asks the user.
   static constexpr int kTimeoutLimit = 5;
-  /// Negative answers tolerated before the update ends.
+  /// ErrorCount() at a negative or late answer that ends the update.
   static constexpr int kRefusalLimit = 10;
 
   FirmwareTransfer(SerialLink& link, Clock& clock, Prompts& prompts, MessageSink& sink,

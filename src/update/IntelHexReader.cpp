@@ -137,6 +137,11 @@ bool IntelHexReader::AnalyseHexLine(const char* line, int length) {
       if (!FirmwareImage::Contains(absolute) || !FirmwareImage::Contains(absolute + count - 1)) {
         return Fail(QStringLiteral("data outside the flash (0x08000000 to 0x08041FFF)"));
       }
+      if (absolute < FirmwareImage::kApplicationBase) {
+        return Fail(QStringLiteral("data at 0x%1, below the application at 0x08010000 (the "
+                                   "boot loader's pages)")
+                        .arg(QString::number(absolute, 16).toUpper().rightJustified(8, '0')));
+      }
       image_.StoreData(static_cast<uint32_t>(absolute), payload, count);
       return true;
     }

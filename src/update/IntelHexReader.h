@@ -13,16 +13,20 @@ class FirmwareImage;
 /// base becomes its value times 16), start segment address (03, ignored),
 /// extended linear address (04, the base becomes its value times 65536) and
 /// start linear address (05, the entry point; it sets no base). Every file
-/// starts at base 0. Records carry up to 255 data bytes; the checksum of every
-/// record, empty ones included, covers its real payload. Lines may end in
-/// LF or CR LF; blank lines and a DOS end-of-file mark (0x1A) are ignored.
+/// starts at base 0. Records carry up to 255 data bytes and must balance
+/// their checksum, except records with a count of 0: they carry nothing for
+/// the flash and are taken as they stand, checksum unread (one of type 01
+/// still ends the file). Lines may end in LF or CR LF; blank lines, lines
+/// that do not start with ':' and a DOS end-of-file mark (0x1A) are ignored.
 ///
-/// Refused, with the line and the reason: a line that is not a record, a
-/// character that is not a hexadecimal digit, a line shorter or longer than
-/// its count says, a bad checksum, an unknown type, a 01/02/03/04/05 record
-/// of the wrong length, data outside 0x08000000..0x08041FFF, a record after
-/// the end-of-file record, a line longer than kMaxLineLength, a file without
-/// data or without an end-of-file record. Reading stops at the first refusal.
+/// Refused, with the line and the reason: a character that is not a
+/// hexadecimal digit, a line shorter or longer than its count says, a bad
+/// checksum, an unknown type, a 01/02/03/04/05 record of the wrong length,
+/// data outside 0x08000000..0x08041FFF, data below the application at
+/// 0x08010000 (the boot loader's pages; the reason names the first such
+/// address), a record after the end-of-file record, a line longer than
+/// kMaxLineLength, a file without data or without an end-of-file record.
+/// Reading stops at the first refusal.
 class IntelHexReader {
  public:
   /// Longest line accepted: a record of 255 data bytes is 521 characters.

@@ -188,6 +188,79 @@ class TestFaultMatrixEndToEnd : public QObject {
     }
     QCOMPARE(sim.Stop(), 0);  // the simulator is still fine
   }
+
+  // A terminal that never answers one request, a boot loader that answers a
+  // data block late: each run ends on its own, and a success holds the file.
+  void oneRequest_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("fault");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("read / never answers the identity read")
+        << "read" << QStringList{"--silent-block", "64"} << 1;
+    QTest::newRow("core log / never answers a text block")
+        << "log" << QStringList{"--silent-block", "129"} << 1;
+    QTest::newRow("firmware update / a block answered late, rewrites accepted")
+        << "update" << QStringList{"--boot-late-block", "1"} << 0;
+  }
+  void oneRequest() {
+    QFETCH(QString, command);
+    QFETCH(QStringList, fault);
+    QFETCH(int, exitCode);
+    const QString hex = dir_.filePath(QStringLiteral("late.hex"));
+    {
+      QFile f(hex);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(HexFile(1024));
+    }
+    const QString dump = dir_.filePath(QStringLiteral("late-flash.bin"));
+    SimProcess sim;
+    QVERIFY(sim.Start(fault + QStringList{"--dump-flash", dump, "--log", "first entry", "--log",
+                                          "second entry, a little longer"}));
+    QStringList arguments{command};
+    if (command == "read") arguments << "-o" << dir_.filePath(QStringLiteral("never.quelt"));
+    if (command == "update") arguments << hex;
+    arguments << "--port" << sim.Path() << "--retries"
+              << "0";
+    const CtlRun run = RunCtl(arguments, 30000);
+    ReportCase(QString::fromUtf8(QTest::currentDataTag()),
+               exitCode == 0 ? QStringLiteral("exit 0, \"升级成功！\", the flash holds the file")
+                             : QStringLiteral("exit 1 after the question, within 15 s"),
+               Seen(run));
+    QVERIFY2(!run.timedOut, "kept repeating without end");
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(sim.Stop(), 0);
+    if (exitCode != 0) {
+      QVERIFY2(run.errors.contains(QStringLiteral("检测连接！重试或取消？")),
+               qPrintable(run.errors));
+      QVERIFY2(run.elapsedMs < 15000, qPrintable(QString::number(run.elapsedMs)));
+      return;
+    }
+    QCOMPARE(run.lines.last(), QStringLiteral("升级成功！"));
+    QFile f(dump);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray flash = f.readAll();
+    QCOMPARE(flash.size(), 0x42000);
+    for (int offset = 0; offset < 1024; ++offset)
+      QCOMPARE(uint8_t(flash[0x10000 + offset]), uint8_t(offset * 7));
+  }
+
+  // The simulator's --format is the format its memory holds: a read finds it
+  // in the RS-485 words (9 to 12: baud / 100, parity, stop bits, data bits).
+  void simulatorFormatIsInItsMemory() {
+    SimProcess sim;
+    QVERIFY(sim.Start({QStringLiteral("--format"), QStringLiteral("19200,E,8,1")}));
+    const QString file = dir_.filePath(QStringLiteral("format.quelt"));
+    const CtlRun run =
+        RunCtl({QStringLiteral("read"), QStringLiteral("-o"), file, QStringLiteral("--port"),
+                sim.Path(), QStringLiteral("--link"), QStringLiteral("19200,E,8,1")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(sim.Stop(), 0);
+    ParameterImage image;
+    QVERIFY(ConfigFile::Open(file, image).ok);
+    QCOMPARE(
+        (QList<int>{image.GetUWord(9), image.GetUWord(10), image.GetUWord(11), image.GetUWord(12)}),
+        (QList<int>{192, 1, 1, 8}));
+  }
 };
 
 QTEST_GUILESS_MAIN(TestFaultMatrixEndToEnd)

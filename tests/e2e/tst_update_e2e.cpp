@@ -2,6 +2,8 @@
 // into the simulator's boot loader; its flash afterwards holds the file.
 #include "HexRecord.h"
 #include "SimProcess.h"
+#include "image/Defaults.h"
+#include "image/ParameterImage.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -56,8 +58,9 @@ class TestUpdateEndToEnd : public QObject {
 
  private Q_SLOTS:
   void wholeImageLandsInFlash() {
-    const uint32_t start = kFlashBase;
-    const uint32_t end = kFlashBase + 256 * 1024 - 1;
+    // Everything above the boot loader's pages.
+    const uint32_t start = 0x08010000;
+    const uint32_t end = 0x08041FFF;
     const QString hex = WriteHex(QStringLiteral("app.hex"), start, end);
     const QString dump = dir_.filePath(QStringLiteral("flash.bin"));
     SimProcess sim;
@@ -75,8 +78,35 @@ class TestUpdateEndToEnd : public QObject {
       if (uint8_t(flash[int(a - kFlashBase)]) != PlainByte(a))
         QFAIL(qPrintable(QStringLiteral("flash differs at %1").arg(a, 8, 16)));
     }
-    // Past the image the flash stays erased.
-    QCOMPARE(uint8_t(flash[int(end + 1 - kFlashBase)]), uint8_t(0xFF));
+    // Below the image, in the boot loader's pages, the flash stays erased.
+    QCOMPARE(uint8_t(flash[int(start - 1 - kFlashBase)]), uint8_t(0xFF));
+  }
+
+  // The start frame's bytes inside a configuration write are data: the
+  // terminal keeps them and its boot loader does not wake.
+  void startFrameInsideAWriteWakesNothing() {
+    QByteArray bytes(ParameterImage::kSize, '\0');
+    {
+      ParameterImage image;
+      LoadDefaults(image);
+      bytes = QByteArray(reinterpret_cast<const char*>(image.Data()), ParameterImage::kSize);
+    }
+    bytes.replace(20, 4, QByteArray("UPD\x11", 4));
+    const QString config = dir_.filePath(QStringLiteral("upd.quelt"));
+    {
+      QFile file(config);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(bytes);
+    }
+    const QString dump = dir_.filePath(QStringLiteral("upd.bin"));
+    SimProcess sim;
+    QVERIFY(sim.Start({QStringLiteral("--dump-image"), dump}));
+    const CtlRun run = RunCtl({QStringLiteral("write"), QStringLiteral("-i"), config,
+                               QStringLiteral("--port"), sim.Path()});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.lines.join('\n') + run.errors));
+    QCOMPARE(run.lines.last(), QStringLiteral("设置成功"));
+    QCOMPARE(sim.Stop(), 0);
+    QCOMPARE(ReadAll(dump).mid(16, 16), bytes.mid(16, 16));
   }
 
   void refusedVersionLeavesTheFlashAlone() {
@@ -94,15 +124,31 @@ class TestUpdateEndToEnd : public QObject {
     QCOMPARE(ReadAll(dump), QByteArray(0x42000, '\xFF'));
   }
 
+  void wrongFileIsRefusedBeforeTheLine_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("bad checksum") << QByteArray(
+                                         ":020000040801F1\n:0400000001020304F3\n:00000001FF\n")
+                                  << "line 2: bad checksum";
+    QTest::newRow("boot loader's pages")
+        << QByteArray(":020000040800F2\n:04FFC0000102030433\n:00000001FF\n")
+        << "line 2: data at 0x0800FFC0, below the application at 0x08010000";
+  }
   void wrongFileIsRefusedBeforeTheLine() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, reason);
     QFile file(dir_.filePath(QStringLiteral("bad.hex")));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(":020000040801F1\n:0400000001020304F3\n:00000001FF\n");
+    file.write(text);
     file.close();
-    const CtlRun run = RunCtl({QStringLiteral("update"), file.fileName(), QStringLiteral("--port"),
-                               QStringLiteral("/nonexistent/tty")});
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.errors.contains(QStringLiteral("line 2: bad checksum")), qPrintable(run.errors));
+    for (const QString& check : {QString(), QStringLiteral("--check")}) {
+      QStringList args{QStringLiteral("update"), file.fileName(), QStringLiteral("--port"),
+                       QStringLiteral("/nonexistent/tty")};
+      if (!check.isEmpty()) args << check;
+      const CtlRun run = RunCtl(args);
+      QCOMPARE(run.exitCode, 1);
+      QVERIFY2(run.errors.contains(reason), qPrintable(run.errors));
+    }
   }
 };
 

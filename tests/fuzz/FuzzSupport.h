@@ -21,16 +21,24 @@ inline void Check(bool condition, const char* file = __builtin_FILE(),
 /// after a few Retries, so every run ends.
 class FuzzPrompts : public Prompts {
  public:
-  explicit FuzzPrompts(FuzzedDataProvider& in) : in_(in) {}
+  FuzzPrompts() = default;
+  explicit FuzzPrompts(FuzzedDataProvider& in) : in_(&in) {}
+  /// Answers from `in` from now on, with no Retry given yet (a prompt kept
+  /// from one input to the next).
+  void Reset(FuzzedDataProvider& in) {
+    in_ = &in;
+    retries_ = 0;
+  }
   void Critical(const QString&) override {}
   void Information(const QString&) override {}
   bool AskRetry(const QString&) override {
-    return retries_ < 3 && in_.remaining_bytes() > 0 && in_.ConsumeBool() && ++retries_ > 0;
+    return retries_ < 3 && in_ != nullptr && in_->remaining_bytes() > 0 && in_->ConsumeBool() &&
+           ++retries_ > 0;
   }
   bool AskOkCancel(const QString&) override { return false; }
   QString ChooseFile(FileMode, const QString&, const QString&, bool) override { return {}; }
 
  private:
-  FuzzedDataProvider& in_;
+  FuzzedDataProvider* in_ = nullptr;
   int retries_ = 0;
 };

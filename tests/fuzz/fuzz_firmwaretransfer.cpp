@@ -26,7 +26,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 using namespace std::chrono_literals;
 
@@ -34,37 +33,39 @@ namespace {
 
 class FuzzLine : public SimDevice {
  public:
-  FuzzLine(FuzzedDataProvider& in, SimDevice* loader) : in_(in), loader_(loader) {}
   void SetLoader(SimDevice* loader) { loader_ = loader; }
   bool fuzzing = true;
+  /// The input that decides, frame by frame.
+  FuzzedDataProvider* input = nullptr;
 
   DeviceReply Receive(const QByteArray& bytes, const QString& settings) override {
+    FuzzedDataProvider& in = *input;
     DeviceReply truth = loader_->Receive(bytes, settings);
     if (!fuzzing) return truth;
-    if (in_.remaining_bytes() == 0) return DeviceReply{};
+    if (in.remaining_bytes() == 0) return DeviceReply{};
     static constexpr std::chrono::milliseconds kDelays[] = {0ms,   1ms,    100ms,  500ms,
                                                             999ms, 1000ms, 1001ms, 3000ms};
-    const uint8_t control = in_.ConsumeIntegral<uint8_t>();
+    const uint8_t control = in.ConsumeIntegral<uint8_t>();
     DeviceReply reply;
     reply.delay = kDelays[(control >> 4) & 7];
     switch (control & 15) {
       case 0:
         break;
       case 4:
-        reply.bytes = QByteArray::fromStdString(in_.ConsumeRandomLengthString(8));
+        reply.bytes = QByteArray::fromStdString(in.ConsumeRandomLengthString(8));
         break;
       case 5:
         reply.bytes = truth.bytes;
         if (!reply.bytes.isEmpty()) {
-          const int at = in_.ConsumeIntegralInRange<int>(0, int(reply.bytes.size()) - 1);
-          reply.bytes[at] = static_cast<char>(in_.ConsumeIntegral<uint8_t>());
+          const int at = in.ConsumeIntegralInRange<int>(0, int(reply.bytes.size()) - 1);
+          reply.bytes[at] = static_cast<char>(in.ConsumeIntegral<uint8_t>());
         }
         break;
       case 6:
-        reply.bytes = truth.bytes.left(in_.ConsumeIntegralInRange<int>(0, 3));
+        reply.bytes = truth.bytes.left(in.ConsumeIntegralInRange<int>(0, 3));
         break;
       case 7:
-        reply.bytes = truth.bytes + QByteArray::fromStdString(in_.ConsumeRandomLengthString(6));
+        reply.bytes = truth.bytes + QByteArray::fromStdString(in.ConsumeRandomLengthString(6));
         break;
       case 8:
         reply.hangUp = true;
@@ -80,8 +81,7 @@ class FuzzLine : public SimDevice {
   }
 
  private:
-  FuzzedDataProvider& in_;
-  SimDevice* loader_;
+  SimDevice* loader_ = nullptr;
 };
 
 void CheckWire(const FakeSerialLink& link, const FirmwareImage& image) {
@@ -105,17 +105,46 @@ void CheckWire(const FakeSerialLink& link, const FirmwareImage& image) {
   }
 }
 
-/// An erased flash; copies share it until they program it.
-const BootLoaderModel& Pristine() {
-  static const BootLoaderModel loader;
-  return loader;
-}
+/// Everything a run needs, made once and reused from input to input.
+struct World {
+  ManualClock clock;
+  BootLoaderModel loader;
+  FuzzLine line;
+  FakeSerialLink link{clock, &line};
+  FuzzPrompts prompts;
+  RecordingSink sink;
+  FirmwareImage image;
+  FirmwareTransfer transfer{link, clock, prompts, sink, image};
+  World() { line.SetLoader(&loader); }
+  /// What one input leaves behind is undone before it returns, so that the
+  /// input frees what it allocated (libFuzzer looks for leaks otherwise).
+  void Tidy() {
+    link.ClearLog();
+    sink.Clear();
+    loader.Reset();
+  }
+};
+
+/// Calls World::Tidy() however the input returns.
+struct TidyOnReturn {
+  World& world;
+  ~TidyOnReturn() { world.Tidy(); }
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
-  FirmwareImage image;
+  static World world;
+  FirmwareTransfer& transfer = world.transfer;
+  ManualClock& clock = world.clock;
+  FakeSerialLink& link = world.link;
+  FuzzLine& line = world.line;
+  FirmwareImage& image = world.image;
+  transfer.SetFinishedHandler(nullptr);
+  Check(clock.RunAll());  // nothing of the last input is left to run
+  TidyOnReturn tidy{world};
+  image.Clear();
   const bool nearEnd = in.ConsumeBool();
   const int offset = nearEnd ? FirmwareImage::kSize - in.ConsumeIntegralInRange<int>(1, 600)
                              : 0x10000 + in.ConsumeIntegralInRange<int>(0, 0x1000);
@@ -127,14 +156,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         reinterpret_cast<const uint8_t*>(bytes.constData()), length));
   const bool inBootLoader = in.ConsumeBool();
 
-  ManualClock clock;
-  auto loader = std::make_unique<BootLoaderModel>(Pristine());
-  if (inBootLoader) loader->EnterBootLoader();
-  FuzzLine line(in, loader.get());
-  FakeSerialLink link(clock, &line);
-  FuzzPrompts prompts(in);
-  RecordingSink sink;
-  FirmwareTransfer transfer(link, clock, prompts, sink, image);
+  BootLoaderModel& loader = world.loader;
+  if (inBootLoader) loader.EnterBootLoader();
+  line.input = &in;
+  line.fuzzing = true;
+  world.prompts.Reset(in);
   transfer.SetLinkSettings(QStringLiteral("9600,N,8,1"));
   int finished = 0;
   bool ok = false;
@@ -160,14 +186,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A healthy boot loader is updated completely afterwards (checked for one
   // input in four, to keep the runs short).
   if (size % 4 != 0) return 0;
-  loader = std::make_unique<BootLoaderModel>(Pristine());
-  line.SetLoader(loader.get());
+  loader.Reset();
   line.fuzzing = false;
   link.ClearLog();
   Check(transfer.Start());
   Check(clock.RunUntil([&] { return finished > 1; }, 1h));
   Check(finished == 2 && ok && !link.IsOpen());
   for (int i = 0; i < length; ++i)
-    Check(loader->FlashByte(FirmwareImage::kFlashBase + offset + i) == uint8_t(bytes[i]));
+    Check(loader.FlashByte(FirmwareImage::kFlashBase + offset + i) == uint8_t(bytes[i]));
   return 0;
 }

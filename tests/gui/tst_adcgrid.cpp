@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "TextInput.h"
 #include "image/ParameterImage.h"
 #include "ui/AdcGrid.h"
 
@@ -116,6 +117,9 @@ class TestAdcGrid : public QObject {
     row("multiplier above", 3, -1, "600", true, "500", 50000);
     row("multiplier empty", 3, -1, "", true, "1", 100);
     row("multiplier negative", 3, -1, "-3", true, "0", 0);
+    row("full scale pasted", 1, -1, "paste:-12a3", true, "123", 123);
+    row("offset pasted", 2, -1, "paste:--1..5", true, "-1.5", 32768 + 1500);
+    row("multiplier dropped", 3, -1, "drop:.5.5", true, "1.55", 155);
   }
 
   void cellsAreBroughtIntoRange() {
@@ -131,10 +135,11 @@ class TestAdcGrid : public QObject {
       grid_->ShowImage();
     }
     Click(1, column);  // opens with the whole text selected: typing replaces it
-    if (typed.isEmpty())
+    if (typed.isEmpty()) {
       Key(Qt::Key_Backspace);
-    else
-      Type(typed);
+    } else {
+      PutText(QApplication::focusWidget(), typed);
+    }
     if (enter)
       Key(Qt::Key_Return);
     else

@@ -4,11 +4,14 @@
 #include "TerminalModel.h"
 #include "image/ConfigFile.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTableWidget>
 #include <QtTest>
 
 namespace {
@@ -54,6 +57,8 @@ class TestFormMainActions : public QObject {
   void failedReadShowsNothing();
   void portThatDoesNotOpen();
   void writeSendsTheImage();
+  void accessKeyCommitsTheEditor_data();
+  void accessKeyCommitsTheEditor();
   void detectionFindsTheFormat();
   void detectionCanBeStopped();
   void closingDuringARead();
@@ -153,6 +158,54 @@ void TestFormMainActions::writeSendsTheImage() {
   QVERIFY(RunToEnd(rig, *form));
   QCOMPARE(terminal.AdjustWrites(), 1);
   QCOMPARE(terminal.LastAdjust(), 9);
+}
+
+void TestFormMainActions::accessKeyCommitsTheEditor_data() {
+  QTest::addColumn<int>("tab");         // 5: with the service page
+  QTest::addColumn<QString>("editor");  // a box, or the analog grid's "row,column"
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<int>("offset");
+  QTest::addColumn<QByteArray>("bytes");  // what the terminal holds there after the write
+  QTest::newRow("box") << 2 << "TextDeviceAddr"
+                       << "77" << 0 << QByteArray("\x4d\x00", 2);
+  QTest::newRow("box replaced") << 2 << "TextDeviceAddr"
+                                << "300" << 0 << QByteArray("\xff\x00", 2);
+  QTest::newRow("grid cell") << 3 << "1,2"
+                             << "-1.5" << 44 << QByteArray("\xdc\x85");
+  QTest::newRow("cloud box") << 5 << "TextDeviceName"
+                             << "Pump" << 4116 << QByteArray("Pump", 5);
+}
+
+void TestFormMainActions::accessKeyCommitsTheEditor() {
+  QFETCH(int, tab);
+  QFETCH(QString, editor);
+  QFETCH(QString, typed);
+  QFETCH(int, offset);
+  QFETCH(QByteArray, bytes);
+  FormMainRig rig({1});
+  TerminalModel terminal;
+  rig.link.AttachDevice(&terminal);
+  auto form = rig.Make(false, tab == 5);
+  QWidget* f = form.get();
+  f->show();
+  QApplication::setActiveWindow(f);
+  QVERIFY(QTest::qWaitForWindowActive(f));
+  auto* tabs = Child<QTabBar>(f, "TabStrip1");
+  QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(tab - 1).center());
+  auto* grid = Child<QTableWidget>(f, "MSHFlexGridAdcParam");
+  const QModelIndex cell = grid->model()->index(editor.left(1).toInt(), editor.right(1).toInt());
+  if (editor.contains(','))
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(cell).center());
+  else
+    QTest::mouseClick(Child<QLineEdit>(f, editor), Qt::LeftButton);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(QApplication::focusWidget(), typed);
+  // Alt+W clicks Write without taking the focus from the editor.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_W, Qt::AltModifier);
+  QTRY_VERIFY(!Enabled(f, "CommandRead"));
+  QVERIFY(RunToEnd(rig, *form));
+  QCOMPARE(Lines(f).last(), QString("设置成功"));
+  QCOMPARE(terminal.Memory().Bytes(offset, bytes.size()), bytes);
 }
 
 void TestFormMainActions::detectionFindsTheFormat() {

@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "TextInput.h"
 #include "image/ParameterImage.h"
 #include "settings/FormMqttSetting.h"
 
@@ -152,6 +153,37 @@ class TestFormMqttSetting : public QObject {
     QTest::keyClick(port, Qt::Key_Tab);
     QCOMPARE(image.ReadImageText(222, 6), QString("18833"));
     QCOMPARE(image.Byte(4096 + 222 + 5), 0);
+  }
+
+  void pastedAndDroppedTextIsHeldToTheKeyRules_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");  // a drop lands on a box without the focus
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<QByteArray>("bytes");  // stored after leaving the box
+    QTest::newRow("port pasted") << "TextServicePort"
+                                 << "paste:1234567" << 222 << QByteArray("12345", 6);
+    QTest::newRow("port dropped") << "TextServicePort"
+                                  << "drop:98a7654" << 222 << QByteArray("98765", 6);
+    QTest::newRow("number pasted") << "TextKeepAliveTime"
+                                   << "paste:12345" << 350 << QByteArray("\xd2\x04", 2);
+  }
+
+  void pastedAndDroppedTextIsHeldToTheKeyRules() {
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    QFETCH(int, offset);
+    QFETCH(QByteArray, bytes);
+    ParameterImage image;
+    FormMqttSetting window(image, false);
+    Show(window);
+    auto* edit = Find<QLineEdit>(window, qPrintable(box));
+    if (text.startsWith("paste:")) {
+      edit->setFocus();
+      QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    }
+    PutText(edit, text);
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QCOMPARE(image.Bytes(4096 + offset, bytes.size()), bytes);
   }
 
   void chineseTextIsCutAtAWholeCharacter() {

@@ -7,6 +7,7 @@
 #include <QFormLayout>
 #include <QLineEdit>
 
+#include "TextInput.h"
 #include "image/ParameterImage.h"
 #include "ui/AdcGrid.h"
 #include "ui/OptionEditors.h"
@@ -93,6 +94,7 @@ class TestOptionEditors : public QObject {
     row("save 70000", "TextSavePeriod", "70000", "65535", 68, 65535);
     row("adjust empty", "TextAdjustVol", "", "0", -1, 0);
     row("adjust 300", "TextAdjustVol", "300", "255", -1, 255);
+    row("address pasted", "TextDeviceAddr", "paste:1a2", "12", 0, 12);
   }
 
   void numberBoxes() {
@@ -172,6 +174,41 @@ class TestOptionEditors : public QObject {
     int changes = 0;
     for (const int step : steps) changes += std::abs(step);
     QCOMPARE(formatChanged.count(), list.endsWith("_1") ? changes : 0);
+  }
+
+  void choosingTheShownEntryStoresIt_data() {
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<int>("word");
+    QTest::addColumn<int>("stored");  // a value the list has no entry for
+    QTest::addColumn<int>("shown");   // the entry shown in its place
+    QTest::addColumn<int>("value");   // what choosing that entry stores
+    QTest::newRow("log level") << "ComboLogLevel" << 63 << 9 << 0 << 0;
+    QTest::newRow("channel") << "ComboChannel" << 14 << 150 << 0 << 0;
+    QTest::newRow("ADC type") << "ComboAdcType" << 21 << 9 << 2 << 2;
+    QTest::newRow("air rate") << "ComboAirRate" << 15 << 13 << 5 << 7;
+    QTest::newRow("power") << "ComboTxPower" << 18 << 40 << 22 << 22;
+    QTest::newRow("repeat") << "ComboLoraRepeat" << 19 << 5 << 1 << 1;
+    QTest::newRow("485 parity") << "ComboParity_1" << 10 << 9 << 0 << 0;
+    QTest::newRow("TTL stop bits") << "ComboStopbits_0" << 7 << 0 << 0 << 1;
+    QTest::newRow("485 data bits") << "ComboDatabits_1" << 12 << 9 << 1 << 8;
+  }
+
+  void choosingTheShownEntryStoresIt() {
+    QFETCH(QString, list);
+    QFETCH(int, word);
+    QFETCH(int, stored);
+    QFETCH(int, shown);
+    QFETCH(int, value);
+    QComboBox* combo = List(list);
+    filling_ = true;  // as the window shows the image
+    combo->setCurrentIndex(shown);
+    filling_ = false;
+    image_.SetWord(word, uint16_t(stored));
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_F4);  // the list opens on the entry shown
+    QTRY_VERIFY(combo->view()->isVisible());
+    QTest::keyClick(combo->view(), Qt::Key_Return);
+    QCOMPARE(Word(word), value);
   }
 
   void checksAndDate() {
@@ -289,8 +326,8 @@ class TestOptionEditors : public QObject {
   QLineEdit* Box(const QString& name) { return form_->findChild<QLineEdit*>(name); }
   QComboBox* List(const QString& name) { return form_->findChild<QComboBox*>(name); }
   QCheckBox* Check(const QString& name) { return form_->findChild<QCheckBox*>(name); }
-  /// Clicks into the box, selects all, types the keys (an empty text erases)
-  /// and leaves it with Tab.
+  /// Clicks into the box, selects all, puts the text in (PutText; an empty
+  /// text erases) and leaves it with Tab.
   void Edit(const QString& name, const QString& keys, bool leave = true);
   void Choose(const QString& list, int steps);
   /// Clicks on the box's indicator.
@@ -321,10 +358,11 @@ void TestOptionEditors::Edit(const QString& name, const QString& keys, bool leav
   QTest::mouseClick(box, Qt::LeftButton);
   QVERIFY(box->hasFocus());
   QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-  if (keys.isEmpty())
+  if (keys.isEmpty()) {
     QTest::keyClick(box, Qt::Key_Backspace);
-  else
-    QTest::keyClicks(box, keys);
+  } else {
+    PutText(box, keys);
+  }
   if (leave) {
     QTest::keyClick(box, Qt::Key_Tab);
     QVERIFY(!box->hasFocus());

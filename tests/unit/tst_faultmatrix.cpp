@@ -31,6 +31,7 @@ enum class Fault {
   HangUp,
   SlowBeyond,
   SlowInside,
+  SilentRequest,
 };
 
 struct Expect {
@@ -61,7 +62,8 @@ const char* FaultName(Fault f) {
                                 "count byte beyond the data",
                                 "hang-up in the middle",
                                 "answers slower than the time-out",
-                                "answers just inside the time-out"};
+                                "answers just inside the time-out",
+                                "never answers one request"};
   return names[static_cast<int>(f)];
 }
 
@@ -94,6 +96,12 @@ int RefusedBlock(Txn t, Fault f) {
       break;
   }
   return f == Fault::RefuseFirst ? first : f == Fault::RefuseMiddle ? middle : last;
+}
+
+/// The one request a terminal never answers: the identity read, the adjust
+/// byte, a text block of the core log.
+int SilentBlock(Txn t) {
+  return t == Txn::Read ? 0x400 / 16 : t == Txn::AdjustWrite ? 0x3F0 / 16 : 0x810 / 16;
 }
 
 bool IsReading(Txn t) { return t == Txn::Read || t == Txn::Log; }
@@ -195,6 +203,16 @@ Expect Expected(Txn t, Fault f) {
                   : QStringList{"Retry(1): ", "Retry(1): "});
       e.asks = 1;
       break;
+    case Fault::SilentRequest:
+      // Everything before it is acknowledged again and again; its third
+      // time-out asks the user, who cancels.
+      e.applies = t == Txn::Read || t == Txn::AdjustWrite || t == Txn::Log;
+      {
+        const QString before = t == Txn::Log ? kLogText.left(16) : QStringLiteral("25%");
+        fail({before, "Retry(1): ", before, "Retry(1): ", before});
+      }
+      e.asks = 1;
+      break;
   }
   return e;
 }
@@ -234,7 +252,7 @@ class TestFaultMatrix : public QObject {
     QTest::addColumn<Txn>("txn");
     QTest::addColumn<Fault>("fault");
     for (int t = 0; t <= static_cast<int>(Txn::Detect); ++t) {
-      for (int f = 0; f <= static_cast<int>(Fault::SlowInside); ++f) {
+      for (int f = 0; f <= static_cast<int>(Fault::SilentRequest); ++f) {
         if (!Expected(Txn(t), Fault(f)).applies) continue;
         const QByteArray name = QByteArray(TxnName(Txn(t))) + " / " + FaultName(Fault(f));
         QTest::newRow(name.constData()) << Txn(t) << Fault(f);
@@ -313,6 +331,9 @@ class TestFaultMatrix : public QObject {
         break;
       case Fault::SlowInside:
         faults.delay = 990ms;
+        break;
+      case Fault::SilentRequest:
+        faults.silentBlock = SilentBlock(txn);
         break;
     }
 

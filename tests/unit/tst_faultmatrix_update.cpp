@@ -2,7 +2,8 @@
 // loader fault that applies, on the virtual clock. Every case checks the
 // outcome and the messages, that it ends once within a bounded virtual time,
 // that the port is closed afterwards, that no block reaches outside the
-// firmware image, and that the flash holds nothing but the file's bytes.
+// firmware image, that the flash holds nothing but the file's bytes, and,
+// after every success, the whole file.
 #include <QtTest>
 
 #include "BootLoaderModel.h"
@@ -33,6 +34,8 @@ enum class Fault {
   SlowInside,
   SilentAfterBlock,
   RefusingVersion,
+  LateBlock,
+  LateBlockNextRefused,
 };
 
 const char* FaultName(Fault f) {
@@ -49,7 +52,9 @@ const char* FaultName(Fault f) {
                                 "answers slower than the time-out",
                                 "answers just inside the time-out",
                                 "silence after a data block",
-                                "refusing version"};
+                                "refusing version",
+                                "a block answered late, rewrites accepted",
+                                "a block answered late, the next one refused once"};
   return names[static_cast<int>(f)];
 }
 
@@ -78,6 +83,8 @@ Expect Expected(Fault f) {
     case Fault::None:
     case Fault::SilentFirst:
     case Fault::SlowInside:
+    case Fault::LateBlock:
+    case Fault::LateBlockNextRefused:
       return {true, {}};
     case Fault::RefuseFirst:
       return {false, {failedAt + "08010780"}};
@@ -105,7 +112,7 @@ class TestFaultMatrixUpdate : public QObject {
  private Q_SLOTS:
   void update_data() {
     QTest::addColumn<Fault>("fault");
-    for (int f = 0; f <= static_cast<int>(Fault::RefusingVersion); ++f)
+    for (int f = 0; f <= static_cast<int>(Fault::LateBlockNextRefused); ++f)
       QTest::newRow((QByteArray("firmware update / ") + FaultName(Fault(f))).constData())
           << Fault(f);
   }
@@ -170,7 +177,17 @@ class TestFaultMatrixUpdate : public QObject {
       case Fault::RefusingVersion:
         loader.SetVersion(0x11);
         break;
+      case Fault::LateBlock:
+        loader.SetLateBlock(1);
+        break;
+      case Fault::LateBlockNextRefused:
+        // Block index 2 is the repeat of the late block; 3 the next one.
+        loader.SetLateBlock(1);
+        loader.SetRefuseBlock(3, 1);
+        break;
     }
+    // A message box runs an event loop of its own: time passes while it is open.
+    prompts.SetHook([&clock](const ScriptedPrompts::Prompt&) { clock.RunFor(3s); });
 
     FirmwareTransfer transfer(link, clock, prompts, sink, image);
     transfer.SetPortNumber(4);

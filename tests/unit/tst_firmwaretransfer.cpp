@@ -19,17 +19,18 @@ const QString kApp = QStringLiteral("9600,E,7,1");
 
 uint8_t PlainByte(uint32_t address) { return static_cast<uint8_t>((address * 31 + 7) >> 2); }
 
-// Answers 'n' to the first `times` command frames of one kind, otherwise
-// lets the boot loader answer.
+// Answers `answer` ('n', or nothing) to the first `times` command frames of
+// one kind, otherwise lets the boot loader answer.
 class RefusingDevice : public SimDevice {
  public:
-  RefusingDevice(BootLoaderModel& loader, uint8_t command, int times)
-      : loader_(loader), command_(command), times_(times) {}
+  RefusingDevice(BootLoaderModel& loader, uint8_t command, int times,
+                 const QByteArray& answer = "n")
+      : loader_(loader), command_(command), times_(times), answer_(answer) {}
   DeviceReply Receive(const QByteArray& bytes, const QString& settings) override {
     if (times_ != 0 && loader_.InBootLoader() && bytes.size() >= 6 && bytes[0] == 'U' &&
         static_cast<uint8_t>(bytes[1]) == command_) {
       if (times_ > 0) --times_;
-      return DeviceReply{QByteArray(1, 'n'), 0ms, false};
+      return DeviceReply{answer_, 0ms, false};
     }
     return loader_.Receive(bytes, settings);
   }
@@ -38,6 +39,7 @@ class RefusingDevice : public SimDevice {
   BootLoaderModel& loader_;
   uint8_t command_;
   int times_;
+  QByteArray answer_;
 };
 
 // A transfer against the simulated boot loader on the virtual clock.
@@ -129,6 +131,12 @@ struct Rig {
     return true;
   }
 };
+
+QStringList Repeated(const QStringList& steps, int times) {
+  QStringList all;
+  for (int i = 0; i < times; ++i) all += steps;
+  return all;
+}
 
 // The steps of a plan: both start frames, `middle` ("|"-separated), then go.
 QStringList Plan(const QString& middle) {
@@ -372,6 +380,100 @@ class TestFirmwareTransfer : public QObject {
     if (fault == "silent after block 2")  // the same block again, not the whole image
       QVERIFY(rig.Steps().join('|').contains(
           "write 08010100 128|data 128|write 08010100 128|data 128|write 08010180 128"));
+  }
+
+  // A message box runs its own event loop: time passes and an answer
+  // ("yBL" and a version, long enough for any step) arrives while it is
+  // open. Nothing may move the update on meanwhile.
+  void answersWhileAMessageBoxIsOpen_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("prompt");
+    QTest::addColumn<QStringList>("steps");  // the steps after the start frames
+    QTest::newRow("time-out question, then Retry")
+        << "erase unanswered 6 times"
+        << "检测连接！重试或取消？"
+        << QStringList{"erase 08010000", "erase 08010000", "erase 08010000", "erase 08010000",
+                       "erase 08010000", "erase 08010000", "erase 08010000", "write 08010000 128",
+                       "data 128",       "go 08010000"};
+    QTest::newRow("transfer failure")
+        << "block always refused"
+        << "读写失败,地址 = 08010000"
+        << QStringList{"erase 08010000"} + Repeated({"write 08010000 128", "data 128"}, 10);
+    QTest::newRow("version refusal") << "version 0x11"
+                                     << "升级版本比机器版本低！禁止升级！" << QStringList{};
+  }
+
+  void answersWhileAMessageBoxIsOpen() {
+    QFETCH(QString, fault);
+    QFETCH(QString, prompt);
+    QFETCH(QStringList, steps);
+    Rig rig;
+    RefusingDevice silentErase(rig.loader, 0x01, 6, QByteArray());
+    if (fault == "erase unanswered 6 times") rig.link.AttachDevice(&silentErase);
+    if (fault == "block always refused") rig.loader.SetRefuseBlock(0);
+    if (fault == "version 0x11") rig.loader.SetVersion(0x11);
+    rig.prompts.QueueRetry(true);
+    rig.prompts.SetHook([&](const ScriptedPrompts::Prompt&) {
+      rig.link.InjectReceive(QByteArray("yBL\x10", 4), 100ms);
+      rig.clock.RunFor(3s);
+    });
+    rig.Fill(0x08010000, 0x0801000F);
+    QVERIFY(rig.Run());
+    const bool ok = fault == "erase unanswered 6 times";
+    QCOMPARE(rig.outcome, ok);
+    QCOMPARE(rig.prompts.Texts(), QStringList{prompt});
+    QCOMPARE(rig.Steps().mid(2), steps);
+    QCOMPARE(rig.loader.ApplicationStarted(), ok);
+    if (ok) QVERIFY(rig.FlashMatches(0x08010000, 0x0801000F));
+  }
+
+  // Answers that come after the time-out: the repeat waits for a quiet line,
+  // and two answers where one is due end the update as failed.
+  void lateAnswers_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("steps");  // the steps from the second block on
+    QTest::newRow("block answered late")
+        << "late block 1" << true
+        << "write 08010080 128|data 128|write 08010080 128|data 128|write 08010100 128|data "
+           "128|go 08010000";
+    QTest::newRow("late answer then the next block refused")
+        << "late block 1, refuse block 3 once" << true
+        << "write 08010080 128|data 128|write 08010080 128|data 128|write 08010100 128|data "
+           "128|write 08010100 128|data 128|go 08010000";
+    QTest::newRow("two answers at once")
+        << "stray byte after block 1" << false << "write 08010080 128|data 128";
+  }
+
+  void lateAnswers() {
+    QFETCH(QString, fault);
+    QFETCH(bool, ok);
+    QFETCH(QString, steps);
+    Rig rig;
+    rig.loader.EnterBootLoader();
+    if (fault.startsWith("late block 1")) rig.loader.SetLateBlock(1);
+    // Block 2 is the late block's repeat, block 3 the next one.
+    if (fault.endsWith("refuse block 3 once")) rig.loader.SetRefuseBlock(3, 1);
+    // The answer to the second data block comes with a byte of noise.
+    struct Stray : SimDevice {
+      SimDevice* inner = nullptr;
+      int blocks = 0;
+      DeviceReply Receive(const QByteArray& bytes, const QString& settings) override {
+        DeviceReply reply = inner->Receive(bytes, settings);
+        if (bytes.size() == 129 && ++blocks == 2) reply.bytes.append('\x80');
+        return reply;
+      }
+    } stray;
+    stray.inner = &rig.loader;
+    if (fault == "stray byte after block 1") rig.link.AttachDevice(&stray);
+    rig.Fill(0x08010000, 0x0801017F);
+    QVERIFY(rig.Run());
+    QCOMPARE(rig.outcome, ok);
+    const QString all = rig.Steps().join('|');
+    QVERIFY2(all.contains("write 08010000 128|data 128|" + steps), qPrintable(all));
+    QCOMPARE(rig.loader.ApplicationStarted(), ok);
+    if (ok) QVERIFY(rig.FlashMatches(0x08010000, 0x0801017F));
+    if (!ok) QCOMPARE(rig.prompts.Texts(), QStringList{"读写失败,地址 = 08010080"});
   }
 
   void portCannotBeOpened() {

@@ -36,21 +36,21 @@ class TestIntelHexReader : public QObject {
   void storesScrambledBytes() {
     FirmwareImage image;
     IntelHexReader reader(image);
-    const QByteArray file = Lines({":020000040800F2", ":0400000001020304F2",
+    const QByteArray file = Lines({":020000040801F1", ":0400000001020304F2",
                                    Record(0, 0x80, QByteArray::fromHex("AA55")), kEnd});
     QVERIFY2(reader.ReadData(file), qPrintable(reader.ErrorText()));
-    QCOMPARE(image.Bytes().left(4), QByteArray::fromHex("01030107"));
-    // The key repeats every 128 bytes: 0x08000080 is XOR 0 again.
-    QCOMPARE(image.StoredByte(0x08000080), uint8_t{0xAA});
-    QCOMPARE(image.StoredByte(0x08000081), uint8_t{0x55 ^ 0x01});
-    QCOMPARE(image.StoredByte(0x08000004), uint8_t{0});  // not filled, not scrambled
-    QCOMPARE(image.ImageStartAddress(), 0x08000000u);
-    QCOMPARE(image.ImageEndAddress(), 0x08000081u);
+    QCOMPARE(image.Bytes().mid(0x10000, 4), QByteArray::fromHex("01030107"));
+    // The key repeats every 128 bytes: 0x08010080 is XOR 0 again.
+    QCOMPARE(image.StoredByte(0x08010080), uint8_t{0xAA});
+    QCOMPARE(image.StoredByte(0x08010081), uint8_t{0x55 ^ 0x01});
+    QCOMPARE(image.StoredByte(0x08010004), uint8_t{0});  // not filled, not scrambled
+    QCOMPARE(image.ImageStartAddress(), 0x08010000u);
+    QCOMPARE(image.ImageEndAddress(), 0x08010081u);
   }
 
   // The same data in two layouts: 16-byte records with an address record per
   // 64 KB, LF; 32-byte records each behind its own address record, an entry
-  // point, CR LF and a DOS end mark. Both cross 0x08010000.
+  // point, CR LF and a DOS end mark. Both cross 0x08020000.
   void twoFilesOfOneImage() {
     FirmwareImage a;
     FirmwareImage b;
@@ -60,13 +60,13 @@ class TestIntelHexReader : public QObject {
              qPrintable(readerA.ErrorText()));
     QVERIFY2(readerB.ReadFile(TR5906_TEST_DATA "/firmware_crlf.hex"),
              qPrintable(readerB.ErrorText()));
-    QCOMPARE(a.ImageStartAddress(), 0x0800FFC0u);
-    QCOMPARE(a.ImageEndAddress(), 0x080104FFu);
+    QCOMPARE(a.ImageStartAddress(), 0x0801FFC0u);
+    QCOMPARE(a.ImageEndAddress(), 0x080204FFu);
     QCOMPARE(b.ImageStartAddress(), a.ImageStartAddress());
     QCOMPARE(b.ImageEndAddress(), a.ImageEndAddress());
     QVERIFY(a.Bytes() == b.Bytes());
-    for (uint32_t address = 0x0800FFC0; address <= 0x080104FF; ++address) {
-      QCOMPARE(Plain(a, address), uint8_t(((address - 0x0800FFC0) * 7 + 3) & 0xFF));
+    for (uint32_t address = 0x0801FFC0; address <= 0x080204FF; ++address) {
+      QCOMPARE(Plain(a, address), uint8_t(((address - 0x0801FFC0) * 7 + 3) & 0xFF));
     }
     QVERIFY(!readerA.HasEntryPoint());
     QVERIFY(readerB.HasEntryPoint());
@@ -101,11 +101,12 @@ class TestIntelHexReader : public QObject {
   void everyFileStartsAtBaseZero() {
     FirmwareImage image;
     IntelHexReader reader(image);
-    QVERIFY(reader.ReadData(Lines({Linear(0x0800), Record(0, 0, "A"), kEnd})));
+    QVERIFY(reader.ReadData(Lines({Linear(0x0801), Record(0, 0, "A"), kEnd})));
     // The second file has no address record: its data sits at 0x00000000.
     QVERIFY(!reader.ReadData(Lines({Record(0, 0, "A"), kEnd})));
     QVERIFY(reader.ErrorReason().contains("outside the flash"));
     QVERIFY(!image.HasData());
+    QCOMPARE(image.Bytes().count('\0'), FirmwareImage::kSize);  // the first file's byte is gone
   }
 
   void outOfOrderAndOverlapping() {
@@ -193,6 +194,13 @@ class TestIntelHexReader : public QObject {
         << "outside the flash";
     QTest::newRow("far above the flash")
         << Linear(0xFFFF) + "\n" + Record(0, 0xFFFF, "A") + "\n" + kEnd << 2 << "outside the flash";
+    // The pages below the application hold the boot loader.
+    QTest::newRow("boot loader's first byte")
+        << Linear(0x0800) + "\n" + Record(0, 0, "A") + "\n" + kEnd << 2 << "0x08000000, below";
+    QTest::newRow("last byte below the application")
+        << head + Record(0, 0x20, "A") + "\n" + Linear(0x0800) + "\n" + Record(0, 0xFFFF, "AB") +
+               "\n" + kEnd
+        << 4 << "0x0800FFFF, below the application at 0x08010000";
     QTest::newRow("record after the end") << head + kEnd + "\n" + good << 3 << "after the end";
     QTest::newRow("1 MB line") << head + ':' + QByteArray(1 << 20, '0') + "\n" + kEnd << 2
                                << "longer than 1024";
