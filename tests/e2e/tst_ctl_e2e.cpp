@@ -230,7 +230,7 @@ class TestCtlEndToEnd : public QObject {
     const CtlRun check = RunCtl({"update", TR5906_TEST_DATA "/firmware_linear.hex", "--check",
                                  "--port", "/dev/tr5906-none"});
     QCOMPARE(check.exitCode, 0);
-    QCOMPARE(check.lines, (QStringList{"start 0x0800FFC0", "end 0x080104FF", "size 1344"}));
+    QCOMPARE(check.lines, (QStringList{"start 0x0801FFC0", "end 0x080204FF", "size 1344"}));
   }
 
   void usageErrors_data() {

@@ -126,8 +126,8 @@ class TestFormProcess : public QObject {
     QVERIFY(!rig.link.IsOpen());
     if (!good) return;
     QCOMPARE(rig.link.Port(), 7);
-    for (uint32_t a = 0x0800FFC0; a <= 0x080104FF; ++a)
-      QCOMPARE(rig.loader.FlashByte(a), uint8_t(((a - 0x0800FFC0) * 7 + 3) & 0xFF));
+    for (uint32_t a = 0x0801FFC0; a <= 0x080204FF; ++a)
+      QCOMPARE(rig.loader.FlashByte(a), uint8_t(((a - 0x0801FFC0) * 7 + 3) & 0xFF));
   }
 };
 
