@@ -8,6 +8,7 @@
 #include "TerminalModel.h"
 #include "image/ConfigFile.h"
 #include "image/ParameterImage.h"
+#include "image/TextCodec.h"
 #include "link/PortCatalog.h"
 #include "link/QtSerialLink.h"
 #include "link/QtSettingsStore.h"
@@ -210,8 +211,9 @@ int main(int argc, char** argv) {
     terminal.SetIdentity(
         {uint8_t(bytes[0]), uint8_t(bytes[1]), uint8_t(bytes[2]), uint8_t(bytes[3])});
   }
+  // The terminal keeps its log texts in GBK, as it keeps every text.
   for (const QString& text : parser.values(logOption)) {
-    if (!terminal.AddLogEntry(text.toUtf8())) return Usage(QStringLiteral("the core log is full"));
+    if (!terminal.AddLogEntry(TextCodec::ToGbk(text))) return Usage(QStringLiteral("the core log is full"));
   }
 
   TerminalModel::Faults faults;

@@ -1,5 +1,6 @@
 // The MQTT settings window, driven by key events against a shared image.
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -44,6 +45,51 @@ class TestFormMqttSetting : public QObject {
   }
 
  private Q_SLOTS:
+  void captions_data() {
+    QTest::addColumn<QString>("name");  // empty: the window
+    QTest::addColumn<QString>("chinese");
+    QTest::addColumn<QString>("english");
+    const char* const table[][3] = {
+        {"", "MQTT参数设置", "MQTT Setting"},
+        {"FrameBaseConfig", "基本配置", "Base Config"},
+        {"LabelServiceAddr", "服务器地址：", "Service Addr"},
+        {"LabelPort", "服务器端口号：", "Port"},
+        {"LabelReportType", "报文KEY类型：", "Report Type"},
+        {"LabelUserName", "用户名", "User Name"},
+        {"LabelPassword", "密码：", "Password"},
+        {"LabelAPN", "APN：", "APN"},
+        {"FrameAdvanceConfig", "高级设置", "Advance Config"},
+        {"LabelClientID", "客户端ID：", "Client ID"},
+        {"LabelPubTopic", "上行主题：", "Pub Topic"},
+        {"LabelSubTopic", "下行主题：", "Sub Topic"},
+        {"LabelKeepAlive", "保持时间：", "Keep Alive Time"},
+        {"LabelPingInterval", "MQTT心跳时间：", "Ping Interval"},
+        {"LabelVersion", "MQTT版本：", "MQTT Version"},
+        {"LabelReportPeriod", "上报周期：", "Report Period"},
+        {"LabelHeartPeriod", "心跳周期：", "Heart Period"},
+        {"LabelQosLevel", "QOS等级：", "QOS LEVEL"},
+    };
+    for (const auto& row : table)
+      QTest::newRow(row[0][0] ? row[0] : "window") << row[0] << row[1] << row[2];
+  }
+  void captions() {
+    QFETCH(QString, name);
+    QFETCH(QString, chinese);
+    QFETCH(QString, english);
+    for (const bool inEnglish : {false, true}) {
+      ParameterImage image;
+      FormMqttSetting window(image, inEnglish);
+      QString shown = window.windowTitle();
+      if (name.isEmpty()) {
+      } else if (auto* group = window.findChild<QGroupBox*>(name)) {
+        shown = group->title();
+      } else if (auto* label = window.findChild<QLabel*>(name)) {
+        shown = label->text();
+      }
+      QCOMPARE(shown, inEnglish ? english : chinese);
+    }
+  }
+
   void numberBoxesAreBroughtIntoRange_data() {
     QTest::addColumn<QString>("box");
     QTest::addColumn<int>("offset");

@@ -1,3 +1,5 @@
+// The update window: its progress, its refusal to close mid-way, and the
+// whole update from the file choice to the last message.
 #include "BootLoaderModel.h"
 #include "FakeSerialLink.h"
 #include "ManualClock.h"
@@ -34,6 +36,8 @@ struct Rig {
 };
 
 const QString kFile = QStringLiteral(TR5906_TEST_DATA "/firmware_linear.hex");
+// The first record's checksum is one off.
+const QString kBadFile = QStringLiteral(TR5906_TEST_DATA "/firmware_badsum.hex");
 
 }  // namespace
 
@@ -95,32 +99,35 @@ class TestFormProcess : public QObject {
     QVERIFY(rig.clock.RunAll());
   }
 
+  void runFirmwareUpdate_data() {
+    QTest::addColumn<QString>("file");  // "": cancelled
+    QTest::addColumn<bool>("port");
+    QTest::addColumn<QStringList>("prompts");
+    QTest::newRow("good") << kFile << true << QStringList{"Open", "升级成功"};
+    QTest::newRow("no port") << kFile << false << QStringList{"Open", "请重新选择端口！"};
+    QTest::newRow("bad file") << kBadFile << true << QStringList{"Open", "文档有误"};
+    QTest::newRow("cancelled") << QString() << true << QStringList{"Open"};
+  }
   void runFirmwareUpdate() {
+    QFETCH(QString, file);
+    QFETCH(bool, port);
+    QFETCH(QStringList, prompts);
     Rig rig;
-    rig.prompts.QueueFile(kFile);
-    QVERIFY(RunFirmwareUpdate(nullptr, rig.prompts, rig.link, rig.clock, rig.sink, 7,
-                              QStringLiteral("9600,N,8,1"), false));
-    QCOMPARE(rig.prompts.Texts(), (QStringList{"Open", "升级成功"}));
-    QCOMPARE(rig.prompts.Asked().last().type, ScriptedPrompts::Type::Information);
+    if (!port) rig.link.SetPresentPorts({});
+    rig.prompts.QueueFile(file);
+    const bool good = prompts.last() == "升级成功";
+    QCOMPARE(RunFirmwareUpdate(nullptr, rig.prompts, rig.link, rig.clock, rig.sink, 7,
+                               QStringLiteral("9600,N,8,1"), false),
+             good);
+    QCOMPARE(rig.prompts.Texts(), prompts);
     QVERIFY(rig.prompts.LastHex());
     QCOMPARE(rig.prompts.LastFileMode(), Prompts::FileMode::Open);
-    QVERIFY(rig.prompts.LastDefaultName().isEmpty());
-    QCOMPARE(rig.sink.Lines(), QStringList{"升级成功！"});
-    QCOMPARE(rig.link.Port(), 7);
+    QCOMPARE(rig.sink.Lines(), good ? QStringList{"升级成功！"} : QStringList{});
     QVERIFY(!rig.link.IsOpen());
-    for (uint32_t a = 0x0800FFC0; a <= 0x080104FF; ++a) {
-      QCOMPARE(rig.loader.FlashByte(a), uint8_t(((a - 0x0800FFC0) * 7 + 3) & 0xFF));
-    }
-  }
-
-  void failedUpdateShowsNoSuccess() {
-    Rig rig;
-    rig.link.SetPresentPorts({});
-    rig.prompts.QueueFile(kFile);
-    QVERIFY(!RunFirmwareUpdate(nullptr, rig.prompts, rig.link, rig.clock, rig.sink, 7,
-                               QStringLiteral("9600,N,8,1"), true));
-    QCOMPARE(rig.prompts.Texts(), (QStringList{"Open", "Please reselect COM port!"}));
-    QVERIFY(rig.sink.Lines().isEmpty());
+    if (!good) return;
+    QCOMPARE(rig.link.Port(), 7);
+    for (uint32_t a = 0x0801FFC0; a <= 0x080204FF; ++a)
+      QCOMPARE(rig.loader.FlashByte(a), uint8_t(((a - 0x0801FFC0) * 7 + 3) & 0xFF));
   }
 };
 

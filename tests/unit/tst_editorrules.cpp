@@ -1,3 +1,4 @@
+// The replacement rules of the editors, on texts the boxes rarely see.
 #include <QtTest>
 
 #include <cmath>
@@ -61,7 +62,13 @@ class TestEditorRules : public QObject {
       QTest::newRow(tag) << box << typed << QString(shown) << value;
     };
     const QString huge(40, '9');
+    row("address empty", 0, "", "1", 1);
     row("address 00", 0, "00", "1", 1);
+    row("timeout empty", 1, "", "10", 10);
+    row("frame empty", 2, "", "200", 200);
+    row("cycle empty", 3, "", "6", 6);
+    row("filter empty", 5, "", "5", 5);
+    row("adjust huge", 6, "256", "255", 255);
     row("address huge", 0, huge, "255", 255);
     row("address 007", 0, "007", "007", 7);
     row("cycle 0", 3, "0", "0", 0);

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 using namespace std::chrono_literals;
 
@@ -272,6 +273,39 @@ class TestFirmwareTransfer : public QObject {
         QVERIFY(e.at - answered >= 100ms);
       }
     }
+  }
+
+  // The start frame's answer: only "U" "U" in bytes 1 and 2 with a version of
+  // 0x11 or more is refused; an answer that arrives byte by byte is taken whole.
+  void startAnswer_data() {
+    QTest::addColumn<QByteArray>("answer");  // in place of the boot loader's; "": its own
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("version 0x11") << QByteArray("yUU\x11") << true;
+    QTest::newRow("U, then another letter") << QByteArray("yUB\x30") << false;
+    QTest::newRow("byte by byte") << QByteArray() << false;
+  }
+  void startAnswer() {
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, refused);
+    struct Replace : SimDevice {
+      SimDevice* inner = nullptr;
+      QByteArray answer;
+      DeviceReply Receive(const QByteArray& bytes, const QString& settings) override {
+        DeviceReply reply = inner->Receive(bytes, settings);
+        if (!reply.bytes.isEmpty() && !answer.isEmpty()) reply.bytes = std::exchange(answer, {});
+        return reply;
+      }
+    } device;
+    Rig rig;
+    device.inner = &rig.loader;
+    device.answer = answer;
+    rig.link.AttachDevice(&device);
+    if (answer.isEmpty()) rig.link.SetWireTimePerByte(std::chrono::microseconds(1042));
+    rig.Fill(0x08010000, 0x0801000F);
+    QVERIFY(rig.Run());
+    QCOMPARE(rig.outcome, !refused);
+    QCOMPARE(rig.prompts.Texts(),
+             refused ? QStringList{"升级版本比机器版本低！禁止升级！"} : QStringList{});
   }
 
   void bootLoaderReachedDirectly() {
