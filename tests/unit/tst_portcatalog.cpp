@@ -171,7 +171,8 @@ class TestPortCatalog : public QObject {
     {
       QFile file(StorePath());  // tr5906ctl, say
       QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-      file.write("[General]\nComPort=5\n");
+      // A length of its own: file times are coarser than the two writes are apart.
+      file.write("[General]\nComPort=15\n");
     }
     QVERIFY(store_->SetValue(QStringLiteral("ComPort"), QStringLiteral("3")));
     QVERIFY(FileText().contains("ComPort=3"));
