@@ -1,98 +1,130 @@
 #pragma once
 
 #include "ManualClock.h"
+#include "SimDevice.h"
 #include "link/SerialLink.h"
 
 #include <QByteArray>
-#include <QList>
 #include <QSet>
-#include <QString>
+#include <QStringList>
 
-#include <chrono>
+#include <memory>
+#include <utility>
 
-class SimDevice;
-
-/// A SerialLink wired to a simulated device (sim/SimDevice.h) on a
-/// ManualClock. Each Write hands the bytes to the device together with the
-/// link's current settings string; the device's reply arrives later as clock
-/// events (after reply.delay, plus the wire time per byte when set), and the
-/// receive handler runs once the threshold is reached, never from inside
-/// Write. A reply with hangUp closes the link and raises the lost handler.
-///
-/// Everything that crosses the link is kept in a wire log, so a test can
-/// check the bytes and the settings they were sent with.
+/// A SerialLink to a simulated device on a ManualClock: the device gets each
+/// write with the settings the port was opened with; its reply arrives later
+/// as clock events, never from inside Write. Keeps a log of what crossed.
 class FakeSerialLink : public SerialLink {
  public:
-  /// One entry of the wire log.
   struct WireEvent {
-    enum class Type { Open, OpenFailed, Close, Write, WriteFailed, Receive, Lost };
+    enum class Type { Open, Write, Receive };
     Type type;
-    QByteArray bytes;  ///< written or received bytes
-    QString settings;  ///< settings at the time (for Open: the ones opened with)
-    int port = 0;
+    QByteArray bytes;
+    QString settings;
     ManualClock::Duration at{0};  ///< virtual time
   };
 
-  explicit FakeSerialLink(ManualClock& clock, SimDevice* device = nullptr);
-  ~FakeSerialLink() override;
-
-  /// The settings the open port runs at (what the device sees); settings
-  /// changed while open take effect at the next Open().
-  QString ActiveSettings() const { return open_ ? active_ : settings_; }
-
-  /// The device behind the line; nullptr is a line with nothing attached.
+  explicit FakeSerialLink(ManualClock& clock, SimDevice* device = nullptr)
+      : clock_(clock), device_(device) {}
+  /// The device behind the line; nullptr: nothing answers.
   void AttachDevice(SimDevice* device) { device_ = device; }
-
-  // SerialLink
   void SetPort(int portNumber) override { port_ = portNumber; }
   int Port() const override { return port_; }
-  bool SetSettings(const QString& settings) override;
+  bool SetSettings(const QString& settings) override {
+    settings_ = settings;
+    return true;
+  }
   QString Settings() const override { return settings_; }
-  bool Open() override;
-  void Close() override;
+  bool Open() override {
+    if (open_) return true;
+    if (!allPresent_ && !present_.contains(port_)) {
+      error_ = QStringLiteral("No such file or directory");
+      return false;
+    }
+    open_ = true;
+    active_ = settings_;
+    ++session_;
+    error_.clear();
+    input_.clear();
+    Log(WireEvent::Type::Open);
+    return true;
+  }
+  void Close() override {
+    open_ = false;
+    input_.clear();
+  }
   bool IsOpen() const override { return open_; }
   QString ErrorString() const override { return error_; }
-  void SetThreshold(int bytes) override;
+  void SetThreshold(int bytes) override { threshold_ = bytes; }
   int Threshold() const override { return threshold_; }
-  bool Write(const QByteArray& bytes) override;
-  QByteArray ReadAll() override;
+  bool Write(const QByteArray& bytes) override {
+    if (!open_ || failWrites_ > 0) {
+      error_ = open_ ? QStringLiteral("Write error") : QStringLiteral("Device not open");
+      failWrites_ -= open_;
+      return false;
+    }
+    Log(WireEvent::Type::Write, bytes);
+    if (device_ == nullptr) return true;
+    const DeviceReply reply = device_->Receive(bytes, active_);
+    // The request takes its wire time before the answer; answers keep their order.
+    ManualClock::Duration at = perByte_ * bytes.size() + reply.delay;
+    at = std::max(at, lastArrival_ - clock_.Elapsed());
+    for (int i = 0; perByte_.count() != 0 && i < reply.bytes.size(); ++i)
+      InjectReceive(reply.bytes.mid(i, 1), at += perByte_);
+    if (perByte_.count() == 0 && !reply.bytes.isEmpty()) InjectReceive(reply.bytes, at);
+    if (reply.hangUp) {
+      clock_.Schedule(at, [this, alive = std::weak_ptr<bool>(alive_), session = session_] {
+        if (alive.expired() || session != session_ || !open_) return;
+        Close();
+        error_ = QStringLiteral("The device vanished");
+        RaiseLost(error_);
+      });
+    }
+    lastArrival_ = clock_.Elapsed() + at;
+    return true;
+  }
+  QByteArray ReadAll() override { return std::exchange(input_, {}); }
 
-  // Test controls.
-  /// Only these port numbers open; the default is every port.
-  void SetPresentPorts(const QSet<int>& ports);
-  /// Every port opens again.
-  void SetAllPortsPresent();
-  /// The ErrorString() of a failing Open (default "No such file or directory").
-  void SetOpenError(const QString& reason) { openError_ = reason; }
-  /// Wire time per byte for the device's answers (0: an answer arrives whole).
+  /// Only these port numbers open (the default: every port).
+  void SetPresentPorts(const QSet<int>& ports) {
+    allPresent_ = false;
+    present_ = ports;
+  }
+  /// Wire time per byte of the device's answers (0: an answer arrives whole).
   void SetWireTimePerByte(ManualClock::Duration perByte) { perByte_ = perByte; }
-  /// The next `count` writes fail (return false, ErrorString() set). With
-  /// `lost`, a failing write also closes the link and raises the lost
-  /// handler before it returns, as a real port does on a write error.
-  void FailWrites(int count, bool lost = false);
-  /// The device vanishes now: the link closes and the lost handler runs.
-  void InjectLost(const QString& reason = QStringLiteral("Resource error"));
-  /// The device vanishes after `delay` of virtual time (if the link is open then).
-  void ScheduleLost(ManualClock::Duration delay,
-                    const QString& reason = QStringLiteral("Resource error"));
-  /// Bytes arriving from the line after `delay`, as if the device sent them.
-  void InjectReceive(const QByteArray& bytes, ManualClock::Duration delay = {});
+  /// The next `count` writes fail.
+  void FailWrites(int count) { failWrites_ = count; }
+  /// Bytes arriving from the line after `delay`, as if the device sent them;
+  /// lost if the port is closed (or closed and opened again) meanwhile.
+  void InjectReceive(const QByteArray& bytes, ManualClock::Duration delay = {}) {
+    clock_.Schedule(delay, [this, alive = std::weak_ptr<bool>(alive_), bytes, session = session_] {
+      if (alive.expired() || !open_ || session != session_) return;
+      input_.append(bytes);
+      Log(WireEvent::Type::Receive, bytes);
+      if (threshold_ > 0 && input_.size() >= threshold_) RaiseReceive();
+    });
+  }
 
   const QList<WireEvent>& WireLog() const { return log_; }
-  /// The bytes of every successful write, in order.
-  QList<QByteArray> Writes() const;
-  /// The settings of every successful write, in order.
-  QStringList WriteSettings() const;
-  int OpenCount() const;
+  QList<QByteArray> Writes() const { return OfWrites(&WireEvent::bytes); }
+  QStringList WriteSettings() const { return OfWrites(&WireEvent::settings); }
+  int OpenCount() const {
+    return static_cast<int>(std::count_if(log_.begin(), log_.end(),
+                                          [](auto& e) { return e.type == WireEvent::Type::Open; }));
+  }
   void ClearLog() { log_.clear(); }
 
-  /// True for a well-formed settings string ("9600,E,7,1", "115200,N,8,1.5").
-  static bool IsValidSettings(const QString& settings);
-
  private:
-  void Log(WireEvent::Type type, const QByteArray& bytes = {});
-  void Deliver(const QByteArray& bytes, quint64 session);
-  void Lose(const QString& reason);
+  void Log(WireEvent::Type type, const QByteArray& bytes = {}) {
+    log_.append(WireEvent{type, bytes, open_ ? active_ : settings_, clock_.Elapsed()});
+  }
+  template <typename T>
+  QList<T> OfWrites(T WireEvent::*field) const {
+    QList<T> values;
+    for (const WireEvent& event : log_)
+      if (event.type == WireEvent::Type::Write) values.append(event.*field);
+    return values;
+  }
 
   ManualClock& clock_;
   SimDevice* device_;
@@ -100,9 +132,8 @@ class FakeSerialLink : public SerialLink {
   QString settings_ = QStringLiteral("9600,N,8,1");
   QString active_;  ///< the settings the port was opened with
   bool open_ = false;
-  quint64 session_ = 0;  ///< counts opens; bytes of an old session are dropped
+  quint64 session_ = 0;
   QString error_;
-  QString openError_ = QStringLiteral("No such file or directory");
   bool allPresent_ = true;
   QSet<int> present_;
   int threshold_ = 0;
@@ -110,7 +141,6 @@ class FakeSerialLink : public SerialLink {
   ManualClock::Duration perByte_{0};
   ManualClock::Duration lastArrival_{0};
   int failWrites_ = 0;
-  bool failWritesLose_ = false;
   QList<WireEvent> log_;
-  std::shared_ptr<bool> alive_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -2,70 +2,103 @@
 
 #include "link/Clock.h"
 
+#include <QtGlobal>
+
+#include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <utility>
 
-/// A virtual clock for tests. Time only moves when the test runs the event
-/// queue (RunFor, RunUntil, RunAll) or when the code under test calls Sleep.
-/// Timers from CreateTimer() and events from Schedule() share one queue,
-/// ordered by due time and, for equal times, by the order they were queued.
-///
-/// Sleep() advances the time without running anything, like a blocked window
-/// thread; events that fell due meanwhile run at the next Run*() step.
-/// Timers must not outlive the clock.
+/// A virtual clock: time moves when a test runs the queue of timers and events
+/// (in due order, then queue order), or when Sleep advances it without running
+/// anything, like a blocked window thread.
 class ManualClock : public Clock {
  public:
   using Duration = std::chrono::nanoseconds;
-  using EventId = std::uint64_t;
+  using EventId = std::pair<Duration, quint64>;  ///< due time, queue order
 
-  ManualClock();
-  ~ManualClock() override;
+  ~ManualClock() override { *alive_ = false; }
 
-  std::unique_ptr<Timer> CreateTimer() override;
-  void Sleep(std::chrono::milliseconds duration) override;
-  std::chrono::steady_clock::time_point Now() const override;
+  std::unique_ptr<Timer> CreateTimer() override { return std::make_unique<ManualTimer>(*this); }
+  void Sleep(std::chrono::milliseconds duration) override {
+    if (duration.count() > 0) now_ += duration;
+  }
+  std::chrono::steady_clock::time_point Now() const override {
+    return std::chrono::steady_clock::time_point(
+        std::chrono::duration_cast<std::chrono::steady_clock::duration>(now_));
+  }
 
-  /// Queues `event` to run `delay` after Now(); returns an id for Cancel().
-  EventId Schedule(Duration delay, std::function<void()> event);
-  /// Drops a queued event; unknown or already run ids are ignored.
-  void Cancel(EventId id);
-  /// True while the event is still queued.
-  bool IsPending(EventId id) const;
-  /// Number of queued events (timers included).
-  int PendingCount() const;
-
-  /// Runs every event due within `duration` from now, then sets the time to
-  /// now + duration (or later, if a Sleep inside an event went beyond it).
-  void RunFor(Duration duration);
-  /// Runs events in time order until `done` returns true (checked before the
-  /// first event and after each one). Returns false, without hanging, when
-  /// the virtual time would pass now + `limit` or the queue runs empty.
-  bool RunUntil(const std::function<bool()>& done, Duration limit = std::chrono::hours(1));
-  /// Runs events until the queue is empty; false when `limit` of virtual time
-  /// passed first (a timer that keeps re-arming itself, for example).
-  bool RunAll(Duration limit = std::chrono::hours(1));
-
-  /// Virtual time since the clock was made.
+  /// Queues `event` to run `delay` after now; the id is for Cancel().
+  EventId Schedule(Duration delay, std::function<void()> event) {
+    const EventId id{now_ + std::max(delay, Duration{0}), nextId_++};
+    queue_.emplace(id, std::move(event));
+    return id;
+  }
+  void Cancel(EventId id) { queue_.erase(id); }
+  /// Runs every event due within `duration`; the time is then at its end.
+  void RunFor(Duration duration) {
+    const Duration until = now_ + duration;
+    while (RunNext(until)) continue;
+    now_ = std::max(now_, until);
+  }
+  /// Runs events until `done` is true (checked before each); false when the
+  /// queue runs empty or the time would pass now + `limit`.
+  bool RunUntil(const std::function<bool()>& done, Duration limit = std::chrono::hours(1)) {
+    const Duration until = now_ + limit;
+    while (!done()) {
+      if (RunNext(until)) continue;
+      if (!queue_.empty()) now_ = std::max(now_, until);
+      return done();
+    }
+    return true;
+  }
+  /// Runs events until none is left; false when `limit` passed first.
+  bool RunAll(Duration limit = std::chrono::hours(1)) {
+    const Duration until = now_ + limit;
+    while (RunNext(until)) continue;
+    return queue_.empty();
+  }
   Duration Elapsed() const { return now_; }
 
  private:
-  struct Key {
-    Duration due;
-    EventId id;
-    bool operator<(const Key& other) const {
-      return due != other.due ? due < other.due : id < other.id;
+  /// One queued event while it is active; it may outlive the clock.
+  class ManualTimer : public Timer {
+   public:
+    explicit ManualTimer(ManualClock& clock) : clock_(clock), clockAlive_(clock.alive_) {}
+    ~ManualTimer() override { Stop(); }
+    void Start(std::chrono::milliseconds interval) override {
+      Stop();
+      pending_ = clock_.Schedule(interval, [this] {
+        pending_ = {};
+        RaiseTick();
+      });
     }
+    void Stop() override {
+      if (pending_.second != 0 && *clockAlive_) clock_.Cancel(pending_);
+      pending_ = {};
+    }
+    bool IsActive() const override { return pending_.second != 0; }
+
+   private:
+    ManualClock& clock_;
+    std::shared_ptr<bool> clockAlive_;
+    EventId pending_ = {};
   };
-  /// Runs the earliest event if it is due no later than `until`; false otherwise.
-  bool RunNext(Duration until);
+
+  bool RunNext(Duration until) {
+    if (queue_.empty() || queue_.begin()->first.first > until) return false;
+    // An event that fell due during a Sleep runs late.
+    now_ = std::max(now_, queue_.begin()->first.first);
+    std::function<void()> event = std::move(queue_.begin()->second);
+    queue_.erase(queue_.begin());
+    event();
+    return true;
+  }
 
   Duration now_{0};
-  EventId nextId_ = 1;
-  std::map<Key, std::function<void()>> queue_;
-  std::map<EventId, Duration> dueOf_;
-  std::shared_ptr<bool> alive_;
+  quint64 nextId_ = 1;
+  std::map<EventId, std::function<void()>> queue_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

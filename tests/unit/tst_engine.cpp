@@ -1,42 +1,28 @@
-// Read, write, reset and core log against the simulated terminal on the
-// virtual clock: the bytes on the wire, the formats and pauses they travel
-// at, and every message line in order. Faults: tst_faultmatrix.
+// Read, write, reset, core log and format detection against the simulated
+// terminal on the virtual clock: the requests, the message lines, the pauses.
 #include <QtTest>
 
 #include "TerminalRig.h"
 
 using namespace std::chrono_literals;
 using Kind = TransactionEngine::Kind;
+Q_DECLARE_METATYPE(Kind)
 
 namespace {
 
-const QStringList kReadProgress = {"0%",  "2%",  "3%",  "5%",  "6%",  "8%",  "9%",  "11%", "12%",
-                                   "14%", "16%", "17%", "19%", "20%", "22%", "23%", "25%", "100%"};
-const QStringList kWriteProgress = {"2%",  "3%",  "5%",  "6%",  "8%",  "9%",  "11%", "12%",
-                                    "14%", "16%", "17%", "19%", "20%", "22%", "23%", "25%"};
+/// Answers every probe "LBTW" but at "9600,E,8,1", where it answers right.
+struct HandshakeToProbes : SimDevice {
+  DeviceReply Receive(const QByteArray&, const QString& settings) override {
+    return {settings == "9600,E,8,1" ? "L35W" : "LBTW", {}, false};
+  }
+};
 
-/// Requests "R address count" for every 16th address of [from, to].
-QStringList Reads(int from, int to, const char* count = "10") {
-  QStringList reads;
-  for (int a = from; a <= to; a += 16)
-    reads << QStringLiteral("52%1%2").arg(a, 4, 16, QChar('0')).arg(count);
-  return reads;
-}
-
-QStringList Hex(const QList<QByteArray>& writes) {
-  QStringList hex;
-  for (const QByteArray& w : writes) hex << QString::fromLatin1(w.toHex());
-  return hex;
-}
-
-QList<int> GapsMs(const FakeSerialLink& link) {
+QList<int> WriteGapsMs(const FakeSerialLink& link) {
   QList<int> gaps;
   ManualClock::Duration last{-1};
   for (const auto& event : link.WireLog()) {
     if (event.type != FakeSerialLink::WireEvent::Type::Write) continue;
-    if (last.count() >= 0)
-      gaps << static_cast<int>(
-          std::chrono::duration_cast<std::chrono::milliseconds>(event.at - last).count());
+    if (last.count() >= 0) gaps << int((event.at - last) / 1ms);
     last = event.at;
   }
   return gaps;
@@ -49,191 +35,135 @@ class TestEngine : public QObject {
 
  private Q_SLOTS:
   void transactions_data() {
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<QString>("setup");  // adjust, service, serial: switches; log: the index
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<QString>("setup");  // switches; a log: its index; detection: the format
+    QTest::addColumn<bool>("ok");
     QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<QStringList>("writes");  // hex, "LBTW" = 4c425457
-    const QString greet = "4c425457";
-    QTest::newRow("read") << int(Kind::Read) << QString()
-                          << (QStringList{"读取数据", "Try(0):9600,N,8,1"} << kReadProgress
-                                                                           << "读取成功!")
-                          << (QStringList{greet} << Reads(0, 0x100) << "52040004"
-                                                 << "45");
-    // "LBTX" three times; a repeated "L35W" outside a session is a probe to
-    // the terminal, answered "L35W": wrong too.
-    QTest::newRow("wrong handshake") << int(Kind::Read) << "bad handshake"
-                                     << QStringList{"读取数据",   "Try(0):9600,N,8,1", "Retry(1): ",
-                                                    "Retry(2): ", "读取数据失败!",     "读取失败!"}
-                                     << QStringList{greet, "4c333557", "4c333557"};
-    QTest::newRow("reset") << int(Kind::Reset) << QString()
-                           << QStringList{"设置数据", "Try(0):9600,N,8,1", "102%", "设置成功"}
-                           << QStringList{greet, "570400005b", "45"};
-    QTest::newRow("write adjust") << int(Kind::Write) << "adjust"
-                                  << (QStringList{"设置数据", "Try(0):9600,N,8,1"} << kWriteProgress
-                                                                                   << "100%"
-                                                                                   << "设置成功")
-                                  << QStringList();
-    QTest::newRow("log, nothing marked")
-        << int(Kind::Log) << "00000000" << QStringList{"读取数据", "Try(0):9600,N,8,1", "读取完毕!"}
-        << QStringList{greet, "5200007f", "45"};
-    // The last marked record has offset 10 and length 20: text up to 0x081E.
-    QTest::newRow("log, two blocks")
-        << int(Kind::Log) << "7705000077140a00"
-        << QStringList{"读取数据", "Try(0):9600,N,8,1", "看门狗复位 No.1 ", "电压低 2.9V 告警",
-                       "读取完毕!"}
-        << QStringList{greet, "5200007f", "5208007f", "5208107f", "45"};
-    // The index ends at the first record without its mark, whatever follows.
-    QTest::newRow("log, mark after the end")
-        << int(Kind::Log) << "7705000000000000771f0000"
-        << QStringList{"读取数据", "Try(0):9600,N,8,1", "看门狗复位 No.1 ", "读取完毕!"}
-        << QStringList{greet, "5200007f", "5208007f", "45"};
-    // Full index blocks go on to the next one.
-    QTest::newRow("log, second index block")
-        << int(Kind::Log) << "770100007701000077010000770100007701020000000000"
-        << QStringList{"读取数据", "Try(0):9600,N,8,1", "看门狗复位 No.1 ", "读取完毕!"}
-        << QStringList{greet, "5200007f", "5200107f", "5208007f", "45"};
+    QTest::addColumn<QStringList>("writes");  // the last ones, hex
+    const auto row = [](const char* name, Kind kind, const char* setup, bool ok,
+                        const QString& lines, const QString& writes) {
+      QTest::newRow(name) << kind << QString(setup) << ok << lines.split('|')
+                          << (writes.isEmpty() ? QStringList() : writes.split('|'));
+    };
+    const QString progress = "2%|3%|5%|6%|8%|9%|11%|12%|14%|16%|17%|19%|20%|22%|23%|25%";
+    QString reads;
+    for (int a = 0; a <= 0x100; a += 16) reads += QString("52%1").arg(a, 4, 16, QChar('0')) + "10|";
+    const QString lastBlock = "5700f010" + QString(10, '0') + "33" + QString(20, '0') + "8a";
+    // Greeting at 7 data bits, the transfer at 8.
+    row("read", Kind::Read, "9600,E,7,1", true,
+        "读取数据|Try(0):9600,E,7,1|0%|" + progress + "|100%|读取成功!",
+        "4c425457|" + reads + "52040004|45");
+    // A repeated "L35W" outside a session is a probe, answered "L35W": wrong too.
+    row("wrong handshake", Kind::Read, "bad handshake", false,
+        "读取数据|Try(0):9600,N,8,1|Retry(1): |Retry(2): |读取数据失败!|读取失败!",
+        "4c425457|4c333557|4c333557");
+    row("reset", Kind::Reset, "", true, "设置数据|Try(0):9600,N,8,1|102%|设置成功",
+        "4c425457|570400005b|45");
+    row("write, adjust mode", Kind::Write, "adjust", true,
+        "设置数据|Try(0):9600,N,8,1|" + progress + "|100%|设置成功",
+        lastBlock + "|5703f00180cb|45");
+    row("link format outside the table", Kind::Reset, "9600,N,8,2", true,
+        "软件串口格式为:9600,N,8,2(A 0 0)|设置数据|102%|设置成功", "570400005b|45");
+    row("log, nothing marked", Kind::Log, "00000000", true, "读取数据|Try(0):9600,N,8,1|读取完毕!",
+        "4c425457|5200007f|45");
+    // The last marked record: offset 10, length 20, so the text ends at 0x081E.
+    row("log, two text blocks", Kind::Log, "7705000077140a00", true,
+        "读取数据|Try(0):9600,N,8,1|看门狗复位 No.1 |电压低 2.9V 告警|读取完毕!",
+        "5200007f|5208007f|5208107f|45");
+    row("log, mark after the end of the index", Kind::Log, "7705000000000000771f0000", true,
+        "读取数据|Try(0):9600,N,8,1|看门狗复位 No.1 |读取完毕!", "5200007f|5208007f|45");
+    row("log, second index block", Kind::Log, "770100007701000077010000770100007701020000000000",
+        true, "读取数据|Try(0):9600,N,8,1|看门狗复位 No.1 |读取完毕!",
+        "5200007f|5200107f|5208007f|45");
+    row("detection", Kind::Detect, "9600,O,8,1", true,
+        "自动匹配|Try(0):9600,N,8,1|Try(1):9600,E,8,1|Retry(1): |Try(2):9600,O,8,1|Retry(2): |"
+        "自动匹配成功,匹配格式为:9600,O,8,1",
+        "4c333557|4c333557|4c333557|45");
+    // A wrong answer moves on to the next format a second later.
+    row("detection, handshake answers to probes", Kind::Detect, "LBTW to probes", true,
+        "自动匹配|Try(0):9600,N,8,1|Try(0):9600,E,8,1|Retry(0): "
+        "|自动匹配成功,匹配格式为:9600,E,8,1",
+        "4c333557|4c333557|45");
+    row("detection, no port", Kind::Detect, "no port", false,
+        "自动匹配失败,请重新自动匹配或手动匹配!", "");
   }
   void transactions() {
-    QFETCH(int, kind);
+    QFETCH(Kind, kind);
     QFETCH(QString, setup);
+    QFETCH(bool, ok);
     QFETCH(QStringList, lines);
     QFETCH(QStringList, writes);
     TerminalRig rig;
-    rig.terminal.SetLogBytes(0, QByteArray::fromHex(setup.toLatin1()));
+    if (kind == Kind::Log) rig.terminal.SetLogBytes(0, QByteArray::fromHex(setup.toLatin1()));
+    rig.terminal.SetLogBytes(0x0800, QByteArray::fromHex("bfb4c3c5b9b7b8b4cebb204e6f2e3120b5e7d1b9"
+                                                         "b5cd20322e395620b8e6beaf"));
     rig.terminal.MutableFaults().badHandshake = setup == "bad handshake";
-    rig.terminal.SetLogBytes(
-        0x0800,
-        QByteArray::fromHex("bfb4c3c5b9b7b8b4cebb204e6f2e3120b5e7d1b9b5cd20322e395620b8e6beaf"));
-    rig.image.SetByte(1008, 0x80);
+    rig.image.SetByte(0x03F0, 0x80);
+    rig.image.SetByte(2, 0x0A);
+    rig.image.SetByte(0xF5, 0x33);
     rig.engine.SetAdjustMode(setup == "adjust");
-    const bool started = kind == int(Kind::Read)    ? rig.engine.StartRead()
-                         : kind == int(Kind::Write) ? rig.engine.StartWrite()
-                         : kind == int(Kind::Reset) ? rig.engine.StartReset()
-                                                    : rig.engine.StartLog();
-    QVERIFY(started);
+    if (setup.startsWith("9600,")) rig.terminal.SetFormat(setup);
+    if (setup.contains(",7,")) rig.engine.SetLinkSettings(setup);
+    if (setup.endsWith(",2")) rig.engine.SameAsDevice(setup);
+    if (setup == "no port") rig.link.SetPresentPorts({});
+    HandshakeToProbes wrongAnswers;
+    if (setup == "LBTW to probes") rig.link.AttachDevice(&wrongAnswers);
+    QVERIFY(kind == Kind::Read    ? rig.engine.StartRead()
+            : kind == Kind::Write ? rig.engine.StartWrite()
+            : kind == Kind::Reset ? rig.engine.StartReset()
+            : kind == Kind::Log   ? rig.engine.StartLog()
+                                  : rig.engine.StartDetect());
     QCOMPARE(rig.finishedCount, 0);  // never from inside Start
-    QVERIFY(rig.WaitFinished(5s));
-    QCOMPARE(rig.finishedOk, setup != "bad handshake");
-    QCOMPARE(rig.finishedKind, Kind(kind));
+    QVERIFY(rig.WaitFinished());
+    QCOMPARE(rig.finishedOk, ok);
     QVERIFY(!rig.link.IsOpen());
     QCOMPARE(rig.sink.Lines(), lines);
-    if (!writes.isEmpty()) QCOMPARE(Hex(rig.link.Writes()), writes);
-  }
-
-  void readGreetsAtSevenBitsAndTransfersAtEight() {
-    TerminalRig rig;
-    rig.SetFormat("9600,E,7,1");
-    for (int i = 0; i < 272; ++i) rig.terminal.Memory().SetByte(i, uint8_t(i * 7 + 1));
-    rig.terminal.SetIdentity({0x21, 0x01, 0x14, 0x03});
-    rig.image.SetByte(0x0500, 0x77);
-    QVERIFY(rig.engine.StartRead());
-    QVERIFY(rig.WaitFinished(5s));
-    QCOMPARE(rig.link.WriteSettings(), QStringList{"9600,E,7,1"} + QStringList(19, "9600,E,8,1"));
-    // 5 ms closed and 2 ms before the open around the format change, 2 ms
-    // before every further request; the end goes at once.
-    QCOMPARE(GapsMs(rig.link), QList<int>{9} + QList<int>(17, 2) + QList<int>{0});
-    QCOMPARE(rig.engine.LinkSettings(), QString("9600,E,7,1"));
-    QCOMPARE(rig.image.Byte(0), uint8_t(1));
-    QCOMPARE(rig.image.Byte(271), uint8_t(271 * 7 + 1));
-    QCOMPARE(rig.image.Bytes(1024, 4), QByteArray::fromHex("21011403"));
-    QCOMPARE(rig.image.Byte(0x0500), uint8_t(0x77));  // nothing else is read
-  }
-
-  void writeSendsTheImage_data() {
-    QTest::addColumn<bool>("adjust");
-    QTest::newRow("plain") << false;
-    QTest::newRow("adjust mode") << true;
-  }
-  void writeSendsTheImage() {
-    QFETCH(bool, adjust);
-    TerminalRig rig;
-    rig.image.SetByte(1008, 0x80);
-    rig.image.SetByte(0x10, 0x00);
-    rig.image.SetByte(0xF5, 0x33);
-    rig.engine.SetAdjustMode(adjust);
-    QVERIFY(rig.engine.StartWrite());
-    QVERIFY(rig.WaitFinished(5s));
-    QVERIFY(rig.image.HasValidMarker());
-    const QStringList writes = Hex(rig.link.Writes());
-    QCOMPARE(writes.size(), adjust ? 19 : 18);
-    QCOMPARE(writes.at(2), "57001010" + QString(32, '0') + "77");
-    QCOMPARE(writes.at(16), "5700f010" + QString(10, '0') + "33" + QString(20, '0') + "8a");
-    QCOMPARE(writes.at(17), adjust ? QString("5703f00180cb") : QString("45"));
-    QCOMPARE(rig.terminal.Memory().Bytes(0, 256), rig.image.Bytes(0, 256));
-    QCOMPARE(rig.terminal.AdjustWrites(), adjust ? 1 : 0);
-  }
-
-  void serviceTransfer_data() {
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<bool>("serial");
-    QTest::addColumn<int>("requests");  // between the greeting and the end
-    QTest::newRow("read") << int(Kind::Read) << false << 17 + 1 + 2 + 128;
-    QTest::newRow("write") << int(Kind::Write) << false << 16 + 128;
-    QTest::newRow("write with serial") << int(Kind::Write) << true << 16 + 128 + 2;
-  }
-  void serviceTransfer() {
-    QFETCH(int, kind);
-    QFETCH(bool, serial);
-    QFETCH(int, requests);
-    TerminalRig rig;
-    ParameterImage& from = kind == int(Kind::Read) ? rig.terminal.Memory() : rig.image;
-    for (int i = 2048; i < 2080; ++i) from.SetByte(i, uint8_t('A' + i % 26));
-    for (int i = 4096; i < 6142; ++i) from.SetByte(i, uint8_t(i * 13));
-    rig.engine.SetServiceTransfer(true, serial);
-    QVERIFY(kind == int(Kind::Read) ? rig.engine.StartRead() : rig.engine.StartWrite());
-    QVERIFY(rig.WaitFinished(10s));
-    QVERIFY(rig.finishedOk);
-    const QStringList writes = Hex(rig.link.Writes());
-    QCOMPARE(writes.size(), 2 + requests);
-    const QStringList lines = rig.sink.Lines();
-    QCOMPARE(lines.at(1 + requests), QString("100%"));
-    QCOMPARE(rig.terminal.Memory().Bytes(4096, 2046), rig.image.Bytes(4096, 2046));
-    QCOMPARE(rig.terminal.Memory().Bytes(2048, 32) == rig.image.Bytes(2048, 32),
-             kind == int(Kind::Read) || serial);
-    if (kind == int(Kind::Read)) {
-      QCOMPARE(writes.mid(18, 3), (QStringList{"52040004", "52080010", "52081010"}));
-      QCOMPARE(lines.at(2), QString("0%"));
-      QCOMPARE(writes.at(requests), QString("5217f010"));
+    QStringList sent;
+    for (const QByteArray& bytes : rig.link.Writes()) sent << bytes.toHex();
+    QCOMPARE(sent.mid(sent.size() - writes.size()), writes);
+    QCOMPARE(rig.prompts.Texts(),
+             setup == "no port" ? QStringList{"请重新选择端口！"} : QStringList());
+    if (setup == "LBTW to probes") QCOMPARE(WriteGapsMs(rig.link).first(), 1002);  // a second
+    if (kind == Kind::Read && ok) {
+      // 5 ms closed and 2 ms before the open at the change to 8 data bits, 2 ms before every
+      // further request, the end at once.
+      QCOMPARE(WriteGapsMs(rig.link), QList<int>{9} + QList<int>(17, 2) + QList<int>{0});
+      QCOMPARE(rig.link.WriteSettings(), QStringList{setup} + QStringList(19, "9600,E,8,1"));
+      QCOMPARE(rig.engine.LinkSettings(), setup);
     }
   }
 
-  void linkFormatOutsideTheTableHasNoTryLine() {
+  // Fifty-five probes, wrapping after the last table format, then the
+  // question; Retry probes the same format again, counting from 0.
+  void detectionAsksAtTheFiftyFifthProbe() {
     TerminalRig rig;
-    rig.terminal.SetFormat("9600,N,8,2");
-    rig.image.SetByte(2, 0x0A);
-    rig.engine.SameAsDevice("9600,N,8,2");
-    QCOMPARE(rig.engine.FormatIndex(), -1);
-    QVERIFY(rig.engine.StartReset());
-    QVERIFY(rig.WaitFinished(5s));
-    QCOMPARE(rig.sink.Lines(),
-             (QStringList{"软件串口格式为:9600,N,8,2(A 0 0)", "设置数据", "102%", "设置成功"}));
+    rig.terminal.MutableFaults().silent = true;
+    rig.engine.SetLinkSettings("9600,E,7,1");
+    rig.prompts.QueueRetry(true);
+    QVERIFY(rig.engine.StartDetect());
+    QVERIFY(rig.WaitFinished(2h));
+    const QStringList lines = rig.sink.Lines();
+    QCOMPARE(
+        lines.mid(2 + 2 * 48, 4),
+        (QStringList{"Try(49):128000,O,7,1", "Retry(49): ", "Try(50):9600,N,8,1", "Retry(50): "}));
+    QCOMPARE(lines.mid(2 + 2 * 53, 4),
+             (QStringList{"Try(54):9600,O,7,1", "Retry(54): ", "Try(0):9600,O,7,1", "Retry(0): "}));
+    QCOMPARE(lines.last(), QString("自动匹配失败,请重新自动匹配或手动匹配!"));
+    QCOMPARE(rig.prompts.Count(ScriptedPrompts::Type::AskRetry), 2);
+    QCOMPARE(rig.link.Writes().size(), 55 + 55);
+    QCOMPARE(rig.engine.LinkSettings(), QString("9600,E,7,1"));
+    QCOMPARE(rig.engine.FormatIndex(), 3);
   }
 
   void oneTransactionAtATimeAndCancel() {
     TerminalRig rig;
     rig.terminal.MutableFaults().delay = 300ms;
-    QVERIFY(rig.engine.StartRead());
-    QVERIFY(!rig.engine.StartWrite());
-    QVERIFY(!rig.engine.StartDetect());
+    QVERIFY(rig.engine.StartRead() && !rig.engine.StartWrite() && !rig.engine.StartDetect());
     rig.clock.RunFor(700ms);
     rig.engine.Cancel();
     QVERIFY(!rig.link.IsOpen());
-    QVERIFY(rig.WaitFinished(1s));
-    QVERIFY(!rig.finishedOk);
+    QVERIFY(rig.WaitFinished(1s) && !rig.finishedOk);
     QCOMPARE(rig.sink.Lines().last(), QString("读取失败!"));
-
-    // A transaction started from the finished handler runs normally.
-    rig.terminal.MutableFaults().delay = 0ms;
-    bool chained = false;
-    rig.engine.SetFinishedHandler([&](Kind kind, bool ok) {
-      ++rig.finishedCount;
-      rig.finishedOk = ok;
-      if (kind == Kind::Read) chained = rig.engine.StartReset();
-    });
-    QVERIFY(rig.engine.StartRead());
-    QVERIFY(rig.clock.RunUntil([&] { return rig.finishedCount == 3; }, 10s));
-    QVERIFY(chained && rig.finishedOk);
-    QCOMPARE(rig.sink.Lines().last(), QString("设置成功"));
   }
 };
 

@@ -17,22 +17,21 @@ class TestFrame : public QObject {
     QTest::addColumn<QByteArray>("wire");
     QTest::addColumn<int>("answerLength");
     QTest::addColumn<int>("answerKind");
-    QTest::newRow("handshake") << Frame::Handshake() << QByteArray("LBTW") << 4 << 16;
-    QTest::newRow("repeated") << Frame::RepeatedHandshake() << QByteArray("L35W") << 4 << 16;
-    QTest::newRow("probe") << Frame::Probe() << QByteArray("L35W") << 4 << 1;
-    QTest::newRow("block read") << Frame::Read(0x0100, 16) << QByteArray::fromHex("52010010") << 20
-                                << 17;
-    QTest::newRow("identity read")
-        << Frame::Read(0x0400, 4) << QByteArray::fromHex("52040004") << 8 << 17;
-    QTest::newRow("log read") << Frame::Read(0x0810, 0x7F) << QByteArray::fromHex("5208107F") << 20
-                              << 17;
-    QTest::newRow("block write") << Frame::Write(0x0010, QByteArray(16, '\0'))
-                                 << QByteArray::fromHex("57001010" + QByteArray(32, '0') + "77")
-                                 << 1 << 17;
-    QTest::newRow("adjust write") << Frame::Write(0x03F0, QByteArray(1, '\x80'))
-                                  << QByteArray::fromHex("5703F00180CB") << 1 << 17;
-    QTest::newRow("reset") << Frame::Reset() << QByteArray::fromHex("570400005B") << 1 << 17;
-    QTest::newRow("end") << Frame::End() << QByteArray("E") << 0 << 0;
+    const auto row = [](const char* name, const Frame::Request& request, const char* hex,
+                        int length, int kind) {
+      QTest::newRow(name) << request << QByteArray::fromHex(hex) << length << kind;
+    };
+    row("handshake", Frame::Handshake(), "4C425457", 4, 16);
+    row("repeated handshake", Frame::RepeatedHandshake(), "4C333557", 4, 16);
+    row("probe", Frame::Probe(), "4C333557", 4, 1);
+    row("block read", Frame::Read(0x0100, 16), "52010010", 20, 17);
+    row("identity read", Frame::Read(0x0400, 4), "52040004", 8, 17);
+    row("log read", Frame::Read(0x0810, 0x7F), "5208107F", 20, 17);
+    row("block write", Frame::Write(0x0010, QByteArray(16, '\0')),
+        "570010100000000000000000000000000000000077", 1, 17);
+    row("adjust write", Frame::Write(0x03F0, QByteArray(1, '\x80')), "5703F00180CB", 1, 17);
+    row("reset", Frame::Reset(), "570400005B", 1, 17);
+    row("end", Frame::End(), "45", 0, 0);
   }
   void requests() {
     QFETCH(Frame::Request, request);
@@ -46,32 +45,28 @@ class TestFrame : public QObject {
 
   void answers_data() {
     QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<bool>("handshake");
-    QTest::addColumn<bool>("probe");
-    QTest::addColumn<bool>("ack");
-    QTest::newRow("LBTW") << QByteArray("LBTW") << true << false << false;
-    QTest::newRow("LBTW and more") << QByteArray("LBTWxyz") << true << false << false;
-    QTest::newRow("LBTX") << QByteArray("LBTX") << false << false << false;
-    QTest::newRow("LBT") << QByteArray("LBT") << false << false << false;
-    QTest::newRow("L35W") << QByteArray("L35W") << false << true << false;
-    QTest::newRow("ack and more") << QByteArray::fromHex("06AA") << false << false << true;
-    QTest::newRow("refusal") << QByteArray::fromHex("15") << false << false << false;
-    QTest::newRow("nothing") << QByteArray() << false << false << false;
+    QTest::addColumn<QString>("good");  // the kind of request it is the good answer to
+    QTest::newRow("LBTW") << QByteArray("LBTW") << "handshake";
+    QTest::newRow("LBTW and more") << QByteArray("LBTWxyz") << "handshake";
+    QTest::newRow("LBTX") << QByteArray("LBTX") << "";
+    QTest::newRow("L35W") << QByteArray("L35W") << "probe";
+    QTest::newRow("ack and more") << QByteArray::fromHex("06AA") << "data";
+    QTest::newRow("refusal") << QByteArray::fromHex("15") << "";
+    QTest::newRow("nothing") << QByteArray() << "";
   }
   void answers() {
     QFETCH(QByteArray, answer);
-    QFETCH(bool, handshake);
-    QFETCH(bool, probe);
-    QFETCH(bool, ack);
-    QCOMPARE(Frame::IsGoodHandshake(answer), handshake);
-    QCOMPARE(Frame::IsGoodProbe(answer), probe);
-    QCOMPARE(Frame::IsAcknowledge(answer), ack);
+    QFETCH(QString, good);
+    QCOMPARE(Frame::IsGoodHandshake(answer), good == "handshake");
+    QCOMPARE(Frame::IsGoodProbe(answer), good == "probe");
+    QCOMPARE(Frame::IsAcknowledge(answer), good == "data");
   }
 
-  void readDataStaysInsideAnswerAndImage() {
+  // Never past the answer received nor past the image.
+  void readData() {
     const QByteArray data = QByteArray::fromHex("0102030405060708090A0B0C0D0E0F10");
     QCOMPARE(Frame::ReadData(QByteArray::fromHex("06000010") + data + "extra"), data);
-    QCOMPARE(Frame::ReadData(QByteArray::fromHex("060000FF") + data), data);  // 0xFF announced
+    QCOMPARE(Frame::ReadData(QByteArray::fromHex("060000FF") + data), data);
     QCOMPARE(Frame::ReadData(QByteArray::fromHex("06000002") + data), QByteArray::fromHex("0102"));
     QCOMPARE(Frame::ReadData(QByteArray::fromHex("0600")), QByteArray());
     ParameterImage image;
@@ -80,22 +75,6 @@ class TestFrame : public QObject {
     QCOMPARE(image.Byte(10239), uint8_t(0x0A));
     QCOMPARE(Frame::StoreReadData(answer, 10240, image), 0);
     QCOMPARE(Frame::StoreReadData(answer, -16, image), 0);
-  }
-
-  void transferSettings_data() {
-    QTest::addColumn<QString>("link");
-    QTest::addColumn<QString>("transfer");
-    QTest::newRow("7 bits") << "115200,O,7,1"
-                            << "115200,O,8,1";
-    QTest::newRow("8 bits") << "19200,N,8,1"
-                            << "19200,N,8,1";
-    QTest::newRow("baud keeps its 7") << "57600,E,7,1"
-                                      << "57600,E,8,1";
-  }
-  void transferSettings() {
-    QFETCH(QString, link);
-    QFETCH(QString, transfer);
-    QCOMPARE(Frame::TransferSettings(link), transfer);
   }
 
   void formatTable_data() {
@@ -116,12 +95,11 @@ class TestFrame : public QObject {
     QCOMPARE(FormatTable::Advance(position), position == 49 ? 0 : position + 1);
   }
 
-  void formatTableEdges() {
+  void linkFormats() {
+    QCOMPARE(Frame::TransferSettings("115200,O,7,1"), QString("115200,O,8,1"));
+    QCOMPARE(Frame::TransferSettings("19200,N,8,1"), QString("19200,N,8,1"));
     QCOMPARE(FormatTable::At(50), QString());
     QCOMPARE(FormatTable::IndexOf("9600,N,8,2"), FormatTable::kNone);
-  }
-
-  void sameAsDeviceLine() {
     ParameterImage image;
     image.SetByte(2, 0x0A);
     image.SetByte(4, 0x55);
