@@ -7,20 +7,16 @@
 #include "image/Identity.h"
 #include "image/ParameterImage.h"
 
-namespace {
+static constexpr int kExt = 4096;
 
-constexpr int kExt = 4096;
-
-QByteArray Hex(const char* text) { return QByteArray::fromHex(text); }
+static QByteArray Hex(const char* text) { return QByteArray::fromHex(text); }
 
 /// An image whose every byte is `fill`, so untouched bytes are easy to see.
-ParameterImage Filled(uint8_t fill) {
+static ParameterImage Filled(uint8_t fill) {
   ParameterImage image;
   std::memset(image.Data(), fill, ParameterImage::kSize);
   return image;
 }
-
-}  // namespace
 
 class TestParameterImage : public QObject {
   Q_OBJECT
@@ -39,7 +35,6 @@ class TestParameterImage : public QObject {
     QCOMPARE(image.Bytes(10236, 10), Hex("00000102"));
     QVERIFY(image.HasValidMarker());
   }
-
   void textWriter_data() {
     QTest::addColumn<int>("length");  // 0: a word field
     QTest::addColumn<QString>("text");
@@ -67,7 +62,6 @@ class TestParameterImage : public QObject {
       image.WriteImageText(170, length, text);
     QCOMPARE(image.Bytes(kExt + 169, int(field.size()) + 2).toHex(), ('w' + field + 'w').toHex());
   }
-
   void textReader_data() {
     QTest::addColumn<QByteArray>("field");
     QTest::addColumn<QString>("text");
@@ -86,7 +80,6 @@ class TestParameterImage : public QObject {
     image.Store(kExt + 4, reinterpret_cast<const uint8_t*>(field.constData()), int(field.size()));
     QCOMPARE(image.ReadImageText(4, int(field.size())), text);
   }
-
   void fieldTable_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("word");
@@ -114,7 +107,6 @@ class TestParameterImage : public QObject {
     QCOMPARE(FieldTable::DisplayText(image, *field), text);
     QCOMPARE(FieldTable::JsonValue(image, *field), json);
   }
-
   void defaults() {
     // Words 0 to 68 as the terminal's manual lists them.
     const int words[69] = {1,   1,   2019, 1,   1,   96,  0,   1,  8,  96, 0,  1,      8,   100,
@@ -127,7 +119,6 @@ class TestParameterImage : public QObject {
     for (int w = 0; w < 69; ++w) QCOMPARE(int{image.GetUWord(w)}, words[w]);
     QCOMPARE(image.Bytes(138, 4), Hex("a5a5a5a5"));
   }
-
   void identity_data() {
     QTest::addColumn<QByteArray>("identity");   // bytes 1024 to 1027
     QTest::addColumn<int>("channel");           // word 14
