@@ -23,7 +23,6 @@ class TestEditorRules : public QObject {
     row("address", huge, "255", 255);
     row("address", "007", "007", 7);
     row("timeout", "", "10", 10);
-    row("cycle", huge, "8640", 8640);
     row("filter", "0", "0", 0);
     row("filter", huge, "5", 5);
     row("full", huge, "65535", 65535);
@@ -37,9 +36,7 @@ class TestEditorRules : public QObject {
     row("offset", "1.2355", "1.236", 1236);
     row("offset", "1.23451", "1.235", 1235);
     row("offset", "1.2.3", "1.2", 1200);
-    row("offset", "12abc", "12", 12000);
     row("mul", "0.125", "0.12", 12);
-    row("mul", "0.135", "0.14", 14);
     row("mul", "-", "0", 0);
   }
   void replacements() {
@@ -67,7 +64,6 @@ class TestEditorRules : public QObject {
     QCOMPARE(RepeatFromIndex(1).enable, uint16_t(1));  // repeat to 485
     QCOMPARE(RepeatFromIndex(1).target, uint16_t(0));
     QCOMPARE(BaudWord(QString(20, '9')), uint16_t(65535));
-    QCOMPARE(OffsetText(32768 + 1500), QString("-1.5"));
   }
 };
 

@@ -1,26 +1,12 @@
-// Port numbers, the port scan and the remembered port, against a settings
-// store in a temporary file and real pseudo-terminals mapped to port numbers.
+// Port numbers and the remembered port in a settings store in a temporary
+// file. The selection rules of a refresh are checked through the window's port
+// list (tst_formmain), real devices through tr5906ctl ports (tst_ctl_e2e).
 #include "link/PortCatalog.h"
 #include "link/QtSettingsStore.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <memory>
-#include <utility>
-
-/// A pseudo-terminal whose slave a port number can be mapped to.
-struct Pty {
-  int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  QString path = master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0
-                     ? QString::fromLocal8Bit(::ptsname(master))
-                     : QString();
-  ~Pty() { ::close(master); }
-};
 
 class TestPortCatalog : public QObject {
   Q_OBJECT
@@ -37,30 +23,6 @@ class TestPortCatalog : public QObject {
     store_ = std::make_unique<QtSettingsStore>(StorePath());
     catalog_ = std::make_unique<PortCatalog>(*store_);
     catalog_->SetDeviceLister([] { return QStringList(); });  // no system devices here
-  }
-  void refresh_data() {
-    QTest::addColumn<QString>("remembered");
-    QTest::addColumn<int>("selected");
-    QTest::addColumn<int>("port");  // chosen, and remembered for the next run
-    QTest::newRow("remembered present") << "7" << 1 << 7;
-    QTest::newRow("remembered absent") << "5" << 0 << 3;
-  }
-  void refresh() {
-    QFETCH(QString, remembered);
-    QFETCH(int, selected);
-    QFETCH(int, port);
-    Pty three, seven;
-    QVERIFY(catalog_->Map(3, three.path) && catalog_->Map(7, seven.path));
-    QVERIFY(catalog_->Map(9, dir_.filePath("gone")));  // device file missing
-    QVERIFY(catalog_->Map(5, "/dev/null"));            // exists, but is no serial port
-    store_->SetValue("ComPort", remembered);
-    const PortCatalog::Selection s = catalog_->Refresh(catalog_->RecallPort());
-    QCOMPARE(s.entries.size(), 2);
-    QCOMPARE(s.entries[0].text + ' ' + s.entries[1].text,
-             "COM3 (" + three.path.mid(5) + ") COM7 (" + seven.path.mid(5) + ")");
-    QCOMPARE(s.selectedIndex, selected);
-    QCOMPARE(s.portNumber, port);
-    QCOMPARE(QtSettingsStore(StorePath()).Value("ComPort"), QString::number(port));
   }
   void newSystemDevicesGetTheLowestFreeNumbers() {
     catalog_->Map(1, "/dev/ttyS0");
@@ -88,8 +50,8 @@ class TestPortCatalog : public QObject {
   }
   void storeTakesInAnotherProgramsChange() {
     QVERIFY(store_->SetValue("ComPort", "3"));
-    QFile file(StorePath());  // tr5906ctl, say, with a length of its own: file times are
-    QVERIFY(file.open(QIODevice::WriteOnly));  // coarser than the two writes are apart
+    QFile file(StorePath());  // tr5906ctl, say; a length of its own, as file times are coarse
+    QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[General]\nComPort=15\n");
     file.close();
     QVERIFY(store_->SetValue("ComPort", "3"));

@@ -1,6 +1,5 @@
-// The production line: the serial-number counter and the record, the read-back
-// check of a write, and a station against an in-process terminal on the virtual
-// clock (the numbering of reworked and foreign units, Ctrl-C mid-write, --loop).
+// The production line: serial numbers and the record, the read-back check's lines, a
+// station on the virtual clock (numbering reworked and foreign units, --loop, Ctrl-C).
 #include <QtTest>
 
 #include "FakeSerialLink.h"
@@ -17,11 +16,6 @@ using State = RecordStore::SerialState;
 
 static void Put(ParameterImage& image, int byte, const QByteArray& bytes) {
   image.Store(byte, reinterpret_cast<const uint8_t*>(bytes.constData()), int(bytes.size()));
-}
-
-/// The serial number a terminal holds.
-static QString Held(const TerminalModel& terminal) {
-  return QString::fromLatin1(terminal.Memory().Bytes(2048, 32).split('\0').first());
 }
 
 /// One port of a line, its terminal and the record, on the virtual clock.
@@ -91,8 +85,8 @@ class TestProduction : public QObject {
     QString error, serial;
     RecordStore killed;  // a run killed after taking two numbers
     QVERIFY(killed.Open(dir.filePath("r.sqlite"), &error) && killed.StartCounter("N-01", &error));
-    QVERIFY(killed.TakeSerial("s", "COM1", &serial, &error));
-    QVERIFY(killed.TakeSerial("s", "COM2", &serial, &error));
+    QVERIFY(killed.TakeSerial("s", "COM1", &serial, &error) &&
+            killed.TakeSerial("s", "COM2", &serial, &error));
     RecordStore store;  // the same line started again
     QVERIFY(store.Open(dir.filePath("r.sqlite"), &error) && store.StartCounter("N-01", &error));
     QVERIFY(!store.StartCounter("N-50", &error) && error.contains("counts from N-01"));
@@ -108,33 +102,39 @@ class TestProduction : public QObject {
     QVERIFY2(error.startsWith("cannot open the database postgresql://tester@127.0.0.1:1/line"),
              qPrintable(error));
   }
-  void readBackNamesOneByte_data() {
+  void readBackNamesTheDifferences_data() {
     QTest::addColumn<int>("byte");
-    QTest::addColumn<int>("value");
+    QTest::addColumn<QByteArray>("read");  // what the terminal holds there instead
     QTest::addColumn<bool>("adjust");
     QTest::addColumn<bool>("service");
     QTest::addColumn<QStringList>("lines");  // empty: the check passes
-    const auto row = [](const char* tag, int byte, int value, bool adjust, bool service,
+    const auto row = [](int byte, const char* read, bool adjust, bool service,
                         const QStringList& lines) {
-      QTest::newRow(tag) << byte << value << adjust << service << lines;
+      QTest::addRow("%d %s", byte, read)
+          << byte << QByteArray::fromHex(read) << adjust << service << lines;
     };
-    row("option word", 0, 7, false, false, {"device_address: wrote 5, read 7"});
-    row("bits of a shared word", 135, 0x30, false, false, {"capture_edges: wrote 0, read 3"});
-    row("unnamed option byte", 200, 0x5A, false, false, {"byte 200: wrote 0x00, read 0x5A"});
-    row("adjust byte", 1008, 0x81, true, false, {"adjust: wrote 128, read 129"});
-    row("adjust byte not written", 1008, 0x81, false, false, {});
-    row("serial number", 2061, '1', false, true,
-        {"serial_number: wrote TR-2026-000100, read TR-2026-000101"});
-    row("extended word", 4096, 1, false, true, {"lte_enable: wrote 0 (Off), read 1 (On)"});
-    row("extended text", 4096 + 25, '2', false, true, {"device_name: wrote Pump 1, read Pump 2"});
-    row("text after its end", 4096 + 14, 0x41, false, true,
+    row(0, "07", false, false, {"device_address: wrote 5, read 7"});
+    row(18, "6000", false, false, {"rs485_baud: wrote 0, read 9600"});
+    row(20, "03", false, false, {"rs485_parity: wrote 0 (N), read 3"});
+    row(30, "0c", false, false, {"lora_air_rate: wrote 0, read 12 (0.48Kbps)"});
+    row(44, "dc85", false, false, {"adc1_offset: wrote 0, read -1.5"});
+    row(80, "7d", false, false, {"adc1_multiplier: wrote 0, read 1.25"});
+    row(134, "23f1", false, false,
+        {"din_filter_ms: wrote 0, read 291", "capture_edges: wrote 0, read 15"});
+    row(200, "5a", false, false, {"byte 200: wrote 0x00, read 0x5A"});
+    row(1008, "81", true, false, {"adjust: wrote 128, read 129"});
+    row(1008, "81", false, false, {});  // the adjust byte not written
+    row(2061, "31", false, true, {"serial_number: wrote TR-2026-000100, read TR-2026-000101"});
+    row(4096, "01", false, true, {"lte_enable: wrote 0 (Off), read 1 (On)"});
+    row(4096 + 25, "32", false, true, {"device_name: wrote Pump 1, read Pump 2"});
+    row(4096 + 14, "41", false, true,  // after the end of the text
         {"apn: wrote 61 62 63 00 00 00 00 00 00 00 00 00 00 00 00 00, "
          "read 61 62 63 00 00 00 00 00 00 00 41 00 00 00 00 00"});
-    row("extended block not written", 4096, 1, false, false, {});
+    row(4096, "01", false, false, {});  // the extended block not written
   }
-  void readBackNamesOneByte() {
+  void readBackNamesTheDifferences() {
     QFETCH(int, byte);
-    QFETCH(int, value);
+    QFETCH(QByteArray, read);
     QFETCH(bool, adjust);
     QFETCH(bool, service);
     QFETCH(QStringList, lines);
@@ -146,7 +146,7 @@ class TestProduction : public QObject {
     Put(written, 4096 + 20, "Pump 1");  // device_name
     ParameterImage found = written;
     found.StampValidMarker();
-    found.SetByte(byte, uint8_t(value));
+    Put(found, byte, read);
     QStringList named;
     for (const FieldDifference& d :
          ReadBackCheck::Compare(written, found, {adjust, service, service}))
@@ -178,37 +178,29 @@ class TestProduction : public QObject {
     QVERIFY(bench.Run([&] { return bench.station->Finished(); }));
     QCOMPARE(bench.Record(), QStringList{record});
     const bool passed = record.contains("pass");
+    const QByteArray number = passed ? record.mid(10).toLatin1() : held;  // the terminal's after
     QCOMPARE(bench.station->Passed(), int(passed));  // what the outcome line counts
-    QCOMPARE(Held(bench.terminal), passed ? record.mid(10) : QString::fromLatin1(held));
+    QCOMPARE(bench.terminal.Memory().Bytes(2048, 32).split('\0').first(), number);
     QCOMPARE(bench.terminal.Memory().Byte(4096 + 20), uint8_t(passed ? 'P' : 0));
-    QVERIFY(!passed || bench.store.StateOf(record.mid(10)) == State::Used);
+    QVERIFY(!passed || bench.store.StateOf(number) == State::Used);
   }
-  void stopMidWriteRecordsAVoidNumber() {
-    Bench bench("TR-2026-000100");
-    bench.station->Start();
-    QVERIFY(bench.Run([&] { return bench.station->CurrentStatus().step == Station::Step::Write; }));
-    bench.clock.RunFor(100ms);
-    bench.station->Stop();
-    QVERIFY(bench.Run([&] { return bench.station->Finished(); }));
-    QCOMPARE(bench.Record(), QStringList{"COM1 fail write TR-2026-000100"});
-    QCOMPARE(bench.store.StateOf("TR-2026-000100"), State::Void);
-    QVERIFY(!bench.link.IsOpen());
-  }
-  void loopWaitsForTheNextTerminal() {
-    Bench bench("TR-2026-000100", true);
+  void loopUntilCtrlC() {
+    Bench bench("N-100", true);
     bench.station->Start();
     QVERIFY(bench.Run([&] { return bench.station->Passed() == 1; }));
     bench.clock.RunFor(5s);  // the same terminal still attached: no second unit
-    QCOMPARE(bench.station->Passed(), 1);
+    QCOMPARE(bench.Record(), QStringList{"COM1 pass N-100"});
     bench.link.AttachDevice(nullptr);  // taken away
     bench.clock.RunFor(3s);
     TerminalModel next;
     bench.link.AttachDevice(&next);
-    QVERIFY(bench.Run([&] { return bench.station->Passed() == 2; }));
-    bench.station->Stop();
+    QVERIFY(bench.Run([&] { return bench.station->CurrentStatus().step == Station::Step::Write; }));
+    bench.clock.RunFor(100ms);
+    bench.station->Stop();  // Ctrl-C mid-write
     QVERIFY(bench.Run([&] { return bench.station->Finished(); }));
-    QCOMPARE(bench.Record(), (QStringList{"COM1 pass TR-2026-000100", "COM1 pass TR-2026-000101"}));
-    QCOMPARE(Held(bench.terminal) + ' ' + Held(next), "TR-2026-000100 TR-2026-000101");
+    QCOMPARE(bench.Record(), (QStringList{"COM1 pass N-100", "COM1 fail write N-101"}));
+    QCOMPARE(bench.store.StateOf("N-101"), State::Void);
+    QVERIFY(!bench.link.IsOpen());
   }
 };
 
