@@ -26,7 +26,6 @@ class TestParameterImage : public QObject {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("field");  // the field after the write, from a field of 0x77
     QTest::newRow("word, blank keeps") << 0 << "  " << Hex("7777");
-    QTest::newRow("word") << 0 << "1883" << Hex("5b07");
     QTest::newRow("word too large is held") << 0 << "99999999999" << Hex("ffff");
     QTest::newRow("word, digits then junk") << 0 << "12x" << Hex("0c00");
     QTest::newRow("terminator") << 10 << "ABC" << Hex("41424300777777777777");

@@ -45,8 +45,10 @@ class TestPortCatalog : public QObject {
       store_->SetValue("ComPort", text);
       QCOMPARE(catalog_->RecallPort(), port);
     }
-    QtSettingsStore readOnly("/proc/tr5906-no-such-dir/TR5906.conf");
-    QVERIFY(!PortCatalog(readOnly).RememberPort(3));  // the choice holds for this run only
+    catalog_->Map(4, "/dev/null");
+    catalog_->SetProber([](const QString&) { return true; });  // opens anything
+    QCOMPARE(catalog_->Refresh(12).portNumber, 4);  // 12 absent: the first port, remembered
+    QCOMPARE(QtSettingsStore(StorePath()).Value("ComPort"), "4");
   }
   void storeTakesInAnotherProgramsChange() {
     QVERIFY(store_->SetValue("ComPort", "3"));
