@@ -2,7 +2,6 @@
 // A main window on fakes: a temporary settings store, ports mapped to files
 // of a temporary folder, a fake serial link to the in-process terminal on a
 // virtual clock and scripted prompts; and the look-ups its tests share.
-
 #include "FakeSerialLink.h"
 #include "ManualClock.h"
 #include "ScriptedPrompts.h"
@@ -28,15 +27,11 @@ struct RigPrompts : ScriptedPrompts {
   SaveAnswer AskSave(const QString&) override { return ++saveAsked, saveAnswer; }
 };
 
-/// The in-process terminal; with `stuck` its byte 36 (transmit power) keeps 9 whatever is written.
-struct RigTerminal : TerminalModel {
-  bool stuck = false;
-  DeviceReply Receive(const QByteArray& bytes, const QString& settings) override {
-    DeviceReply reply = TerminalModel::Receive(bytes, settings);
-    if (stuck) Memory().SetByte(36, 9);
-    return reply;
-  }
-};
+/// One row of a data table: its tag, then a value for each column.
+template <typename... T>
+void Row(const char* tag, const T&... values) {
+  (QTest::newRow(tag) << ... << values);
+}
 
 template <typename T = QWidget>
 T* Child(QWidget* form, const QString& name) {
@@ -45,7 +40,6 @@ T* Child(QWidget* form, const QString& name) {
   return child;
 }
 
-/// The lines of the message list.
 inline QStringList Lines(QWidget* form) {
   QStringList lines;
   for (auto* list = Child<QListWidget>(form, "ListMsg"); lines.size() < list->count();)
@@ -65,24 +59,19 @@ struct FormMainRig {
   FakeSerialLink link{clock};
   FakeSerialLink updateLink{clock};
   RigPrompts prompts;
-  RigTerminal terminal;
+  TerminalModel terminal;
   QSet<int> inUse;      ///< mapped ports that do not open (another program holds them)
   QStringList plugged;  ///< the devices the system lists
 
   /// Maps each number to a device file of its own.
   explicit FormMainRig(const QList<int>& mapped = {}) {
-    for (int n : mapped) {
-      const QString device = dir.filePath(QStringLiteral("tty%1").arg(n));
-      QFile(device).open(QIODevice::WriteOnly);
-      ports.Map(n, device);
-    }
+    for (int n : mapped) ports.Map(n, WriteFile(QStringLiteral("tty%1").arg(n), {}));
     link.AttachDevice(&terminal);
     ports.SetDeviceLister([this] { return plugged; });
     ports.SetProber([this](const QString& device) {
       return !inUse.contains(QFileInfo(device).fileName().mid(3).toInt());
     });
   }
-
   std::unique_ptr<FormMain> Make(bool english = false, bool service = false) {
     FormMainOptions options;
     options.english = english;
@@ -90,14 +79,12 @@ struct FormMainRig {
     return std::make_unique<FormMain>(FormMainServices{link, updateLink, clock, ports, &prompts},
                                       options);
   }
-
   /// Runs the virtual clock until the transaction has ended and the window has handled its end.
   bool RunToEnd(FormMain& form) {
     return clock.RunUntil(
         [&] { return !form.Engine().Busy() && Child(&form, "CommandRead")->isEnabled(); },
         std::chrono::minutes(5));
   }
-
   QString WriteFile(const QString& name, const QByteArray& bytes) {
     QFile file(dir.filePath(name));
     file.open(QIODevice::WriteOnly);

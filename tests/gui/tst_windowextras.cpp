@@ -42,34 +42,13 @@ class TestWindowExtras : public QObject {
                                          // "=" the entry above chosen with the keyboard
     QTest::addColumn<QString>("shown");  // numbers, "!" marked "(未连接)", the choice in brackets
     QTest::addColumn<QString>("stored");
-    QTest::newRow("start") << QList<int>{3, 7} << "5"
-                           << ""
-                           << "[3] 7"
-                           << "3";
-    QTest::newRow("plugged in") << QList<int>{3} << "3"
-                                << "+usb0"
-                                << "1 [3]"
-                                << "3";
-    QTest::newRow("chosen pulled") << QList<int>{3, 7} << "7"
-                                   << "-7"
-                                   << "3 [7!]"
-                                   << "7";
-    QTest::newRow("other pulled") << QList<int>{3, 7} << "7"
-                                  << "-3"
-                                  << "[7]"
-                                  << "7";
-    QTest::newRow("pulled, back") << QList<int>{3, 7} << "7"
-                                  << "-7 +7"
-                                  << "3 [7]"
-                                  << "7";
-    QTest::newRow("pulled, other") << QList<int>{3, 7} << "7"
-                                   << "-7 ="
-                                   << "[3]"
-                                   << "3";
-    QTest::newRow("none before") << QList<int>{} << ""
-                                 << "+usb0"
-                                 << "[1]"
-                                 << "1";
+    Row("start", QList<int>{3, 7}, "5", "", "[3] 7", "3");
+    Row("plugged in", QList<int>{3}, "3", "+usb0", "1 [3]", "3");
+    Row("chosen pulled", QList<int>{3, 7}, "7", "-7", "3 [7!]", "7");
+    Row("other pulled", QList<int>{3, 7}, "7", "-3", "[7]", "7");
+    Row("pulled, back", QList<int>{3, 7}, "7", "-7 +7", "3 [7]", "7");
+    Row("pulled, other", QList<int>{3, 7}, "7", "-7 =", "[3]", "3");
+    Row("none before", QList<int>{}, "", "+usb0", "[1]", "1");
   }
   void portsFollow() {
     QFETCH(QList<int>, mapped);
@@ -108,11 +87,10 @@ class TestWindowExtras : public QObject {
     QTest::addColumn<bool>("boxOn");
     QTest::addColumn<bool>("stuck");         // the terminal keeps 9 in its byte 36 (transmit power)
     QTest::addColumn<QStringList>("lines");  // the check's lines
-    QTest::newRow("kept") << true << false << QStringList{"校验成功"};
-    QTest::newRow("stuck byte") << true << true
-                                << QStringList{"校验失败:lora_tx_power",
-                                               "lora_tx_power: wrote 22, read 9"};
-    QTest::newRow("box off") << false << true << QStringList{};
+    Row("kept", true, false, QStringList{"校验成功"});
+    Row("stuck byte", true, true,
+        QStringList{"校验失败:lora_tx_power", "lora_tx_power: wrote 22, read 9"});
+    Row("box off", false, true, QStringList{});
   }
   void verifiedWrite() {
     QFETCH(bool, boxOn);
@@ -140,18 +118,13 @@ class TestWindowExtras : public QObject {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<QString>("count");
-    QTest::newRow("file") << "CommandCompareFile"
-                          << "other.quelt"
-                          << QStringList{"device_address: 1 | 7", "lora_tx_power: 22 | 10",
-                                         "adc3_offset: 0 | -1.5", "mqtt_user: ab | "}
-                          << "与other.quelt有4处不同。";
-    QTest::newRow("terminal") << "CommandCompareTerminal"
-                              << "终端"
-                              << QStringList{"device_address: 1 | 7", "lora_tx_power: 22 | 10",
-                                             "adc3_offset: 0 | -1.5", "firmware_minor: 0 | 35"}
-                              << "与终端有4处不同。";
-    QTest::newRow("same file") << "CommandCompareFile"
-                               << "same.quelt" << QStringList{} << "与same.quelt没有不同。";
+    const QStringList differ = {"device_address: 1 | 7", "lora_tx_power: 22 | 10",
+                                "adc3_offset: 0 | -1.5"};
+    Row("file", "CommandCompareFile", "other.quelt", differ + QStringList{"mqtt_user: ab | "},
+        "与other.quelt有4处不同。");
+    Row("terminal", "CommandCompareTerminal", "终端",
+        differ + QStringList{"firmware_minor: 0 | 35"}, "与终端有4处不同。");
+    Row("same file", "CommandCompareFile", "same.quelt", QStringList{}, "与same.quelt没有不同。");
   }
   void compare() {
     QFETCH(QString, button);
@@ -191,14 +164,10 @@ class TestWindowExtras : public QObject {
   void unsavedMark_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("title");
-    QTest::newRow("read") << "CommandRead"
-                          << "TR5906配置工具";
-    QTest::newRow("write") << "CommandWrite"
-                           << "TR5906配置工具";
-    QTest::newRow("save") << "CommandSave"
-                          << "TR5906配置工具 - site.quelt";
-    QTest::newRow("open") << "CommandLoad"
-                          << "TR5906配置工具 - site.quelt";
+    Row("read", "CommandRead", "TR5906配置工具");
+    Row("write", "CommandWrite", "TR5906配置工具");
+    Row("save", "CommandSave", "TR5906配置工具 - site.quelt");
+    Row("open", "CommandLoad", "TR5906配置工具 - site.quelt");
   }
   void unsavedMark() {
     QFETCH(QString, button);
@@ -225,11 +194,11 @@ class TestWindowExtras : public QObject {
     QTest::addColumn<Answer>("answer");
     QTest::addColumn<QString>("saveAs");
     QTest::addColumn<bool>("closed");
-    QTest::newRow("no edits") << false << Answer::Cancel << "" << true;
-    QTest::newRow("cancel") << true << Answer::Cancel << "" << false;
-    QTest::newRow("discard") << true << Answer::Discard << "" << true;
-    QTest::newRow("save") << true << Answer::Save << "kept.quelt" << true;
-    QTest::newRow("save, no file") << true << Answer::Save << "" << false;
+    Row("no edits", false, Answer::Cancel, "", true);
+    Row("cancel", true, Answer::Cancel, "", false);
+    Row("discard", true, Answer::Discard, "", true);
+    Row("save", true, Answer::Save, "kept.quelt", true);
+    Row("save, no file", true, Answer::Save, "", false);
   }
   void closing() {
     QFETCH(bool, edit);
@@ -257,17 +226,12 @@ class TestWindowExtras : public QObject {
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<QStringList>("asked");
     QTest::addColumn<int>("address");
-    QTest::newRow("on the list") << "site.quelt"
-                                 << "ListMsg" << true << true << QStringList{"覆盖当前数据？"} << 9;
-    QTest::newRow("on a box") << "A.QUELT"
-                              << "TextDeviceAddr" << true << true << QStringList{"覆盖当前数据？"}
-                              << 9;
-    QTest::newRow("cancel") << "site.quelt"
-                            << "ListMsg" << false << true << QStringList{"覆盖当前数据？"} << 1;
-    QTest::newRow("broken firmware") << "fw.hex"
-                                     << "ListMsg" << true << true << QStringList{"文档有误"} << 1;
-    QTest::newRow("other file") << "notes.txt"
-                                << "ListMsg" << true << false << QStringList{} << 1;
+    const QStringList cover = {"覆盖当前数据？"};
+    Row("on the list", "site.quelt", "ListMsg", true, true, cover, 9);
+    Row("on a box", "A.QUELT", "TextDeviceAddr", true, true, cover, 9);
+    Row("cancel", "site.quelt", "ListMsg", false, true, cover, 1);
+    Row("broken firmware", "fw.hex", "ListMsg", true, true, QStringList{"文档有误"}, 1);
+    Row("other file", "notes.txt", "ListMsg", true, false, QStringList{}, 1);
   }
   void drops() {
     QFETCH(QString, name);
@@ -297,9 +261,9 @@ class TestWindowExtras : public QObject {
     QTest::addColumn<int>("clicked");
     QTest::addColumn<int>("shiftUps");  // Shift+Up presses after the click
     QTest::addColumn<QString>("copied");
-    QTest::newRow("newest line") << -1 << 0 << "读取成功!";
-    QTest::newRow("one line") << 1 << 0 << "Try(1):9600,N,8,1";
-    QTest::newRow("upwards") << 2 << 2 << "读取数据\nTry(1):9600,N,8,1\n读取成功!";
+    Row("newest line", -1, 0, "读取成功!");
+    Row("one line", 1, 0, "Try(1):9600,N,8,1");
+    Row("upwards", 2, 2, "读取数据\nTry(1):9600,N,8,1\n读取成功!");
   }
   void messageList() {
     QFETCH(int, clicked);
