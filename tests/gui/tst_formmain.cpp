@@ -250,37 +250,6 @@ class TestFormMain : public QObject {
     form.reset();
     rig.clock.RunAll(1min);
   }
-
-  void saveThenOpen() {
-    FormMainRig rig;
-    auto form = rig.Make();
-    const QString path = rig.dir.filePath("site.quelt");
-    rig.prompts.QueueFile(path);
-    Click(form.get(), "CommandSave");
-    QCOMPARE(rig.prompts.LastDefaultName(), QString("new.quelt"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray saved = file.readAll();
-    QCOMPARE(saved.size(), 10240);
-    QCOMPARE(saved.mid(6142, 2).toHex(), QByteArray("55aa"));
-    form->Image().SetWord(18, 3);
-    form->ShowImage();
-    for (bool ok : {false, true}) {  // Cancel at the overwrite question changes nothing
-      rig.prompts.QueueFile(path);
-      rig.prompts.QueueOkCancel(ok);
-      Click(form.get(), "CommandLoad");
-      QCOMPARE(Shown(form.get(), "ComboTxPower"), QString(ok ? "22dBm" : "3dBm"));
-      QCOMPARE(form->Image().GetUWord(18), uint16_t(ok ? 22 : 3));
-    }
-    QCOMPARE(rig.prompts.Texts(),
-             QStringList({"保存", "打开", "覆盖当前数据？", "打开", "覆盖当前数据？"}));
-    QCOMPARE(form->Image().Bytes(0, 10240), saved);
-    rig.prompts.QueueFile(rig.WriteFile("short.quelt", QByteArray(100, '\x07')));
-    rig.prompts.QueueOkCancel(true);
-    Click(form.get(), "CommandLoad");  // refused, the form as it was
-    QCOMPARE(rig.prompts.Count(ScriptedPrompts::Type::Critical), 1);
-    QCOMPARE(form->Image().Bytes(0, 10240), saved);
-  }
 };
 
 QTEST_MAIN(TestFormMain)

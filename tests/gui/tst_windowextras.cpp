@@ -23,10 +23,15 @@ void TypeAddress(QWidget* form, const QString& text) {
   QTest::keyClicks(box, text + '\r');
 }
 
-QByteArray ImageFile(int address) {
-  QByteArray bytes(10240, '\0');
-  bytes[0] = char(address);
-  return bytes;
+void Drop(QWidget* target, const QString& path) {
+  if (auto* list = qobject_cast<QListWidget*>(target)) target = list->viewport();
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(path)});
+  QDragEnterEvent enter({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  QDropEvent drop({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  if (enter.isAccepted()) QApplication::sendEvent(target, &drop);
+  QCoreApplication::processEvents();
 }
 
 }  // namespace
@@ -161,100 +166,76 @@ class TestWindowExtras : public QObject {
     QVERIFY(image == before);
   }
 
-  void unsavedMark_data() {
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("title");
-    Row("read", "CommandRead", "TR5906配置工具");
-    Row("write", "CommandWrite", "TR5906配置工具");
-    Row("save", "CommandSave", "TR5906配置工具 - site.quelt");
-    Row("open", "CommandLoad", "TR5906配置工具 - site.quelt");
+  // Steps: a number typed as the address; "ok"/"cancel" the next answer to "覆盖当前数据？";
+  // "@name" the next file chosen ("@": none; else site.quelt); a button clicked; "close:"
+  // and the answer to the unsaved-edits question; "name>control" a file dropped on a control.
+  void files_data() {
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("title");      // after "TR5906配置工具"; "closed" once closed
+    QTest::addColumn<QString>("prompts");    // their first lines
+    QTest::addColumn<int>("asked");          // the unsaved-edits question
+    QTest::addColumn<QString>("addresses");  // in site.quelt and in the form
+    Row("edit", "7", "*", "", 0, "9 7");
+    Row("edit undone", "7 1", "", "", 0, "9 1");
+    Row("read", "7 CommandRead", "", "", 0, "9 1");
+    Row("write", "7 CommandWrite", "", "", 0, "9 7");
+    Row("save, edit", "7 CommandSave 12", " - site.quelt*", "保存", 0, "7 12");
+    Row("open", "7 ok CommandLoad", " - site.quelt", "打开|覆盖当前数据？", 0, "9 9");
+    Row("open, cancel", "7 cancel CommandLoad", "*", "打开|覆盖当前数据？", 0, "9 7");
+    Row("open short file", "@short.quelt ok CommandLoad", "",
+        "打开|覆盖当前数据？|short.quelt 不是配置文件", 0, "9 1");
+    Row("no file chosen", "7 @ CommandLoad @ CommandSave", "*", "打开|保存", 0, "9 7");
+    Row("close", "close:Cancel", "closed", "", 0, "9 1");
+    Row("close, cancel", "7 close:Cancel", "*", "", 1, "9 7");
+    Row("close, discard", "7 close:Discard", "closed", "", 1, "9 7");
+    Row("close, save", "7 close:Save", "closed", "保存", 1, "7 7");
+    Row("close, no file", "7 @ close:Save", "*", "保存", 1, "9 7");
+    Row("drop on the list", "7 ok site.quelt>ListMsg", " - site.quelt", "覆盖当前数据？", 0, "9 9");
+    Row("drop on a box", "ok A.QUELT>TextDeviceAddr", " - A.QUELT", "覆盖当前数据？", 0, "9 9");
+    Row("drop, cancel", "7 cancel site.quelt>ListMsg", "*", "覆盖当前数据？", 0, "9 7");
+    Row("drop firmware", "fw.hex>ListMsg", "", "文档有误", 0, "9 1");
+    Row("drop other file", "notes.txt>ListMsg", "", "", 0, "9 1");
   }
-  void unsavedMark() {
-    QFETCH(QString, button);
+  void files() {
+    QFETCH(QString, steps);
     QFETCH(QString, title);
     FormMainRig rig({1});
-    rig.prompts.QueueFile(rig.WriteFile("site.quelt", ImageFile(0)));
-    rig.prompts.QueueOkCancel(true);
+    const QByteArray image = '\x09' + QByteArray(10239, '\0');
+    for (auto [name, bytes] : {std::pair{"site.quelt", image},
+                               {"A.QUELT", image},
+                               {"short.quelt", "short"},
+                               {"fw.hex", ":10000000XYZ\n"},
+                               {"notes.txt", "notes"}})
+      rig.WriteFile(name, bytes);
+    rig.prompts.SetDefaultFile(rig.dir.filePath("site.quelt"));
     auto form = rig.Make();
     form->show();
-    for (const char* address : {"7", "1", "9"}) {  // "1": back to what was kept
-      TypeAddress(form.get(), address);
-      QTRY_COMPARE(form->windowTitle(),
-                   QString(address[0] == '1' ? "TR5906配置工具" : "TR5906配置工具*"));
+    for (const QString& step : steps.split(' ')) {
+      if (step[0].isDigit()) TypeAddress(form.get(), step);
+      if (step == "ok" || step == "cancel") rig.prompts.QueueOkCancel(step == "ok");
+      if (step[0] == '@')
+        rig.prompts.QueueFile(step.size() > 1 ? rig.dir.filePath(step.mid(1)) : "");
+      if (step.startsWith("Command")) Click(form.get(), step);
+      if (step.contains('>'))
+        Drop(Child(form.get(), step.section('>', 1)), rig.dir.filePath(step.section('>', 0, 0)));
+      rig.prompts.saveAnswer = step == "close:Save"      ? Answer::Save
+                               : step == "close:Discard" ? Answer::Discard
+                                                         : Answer::Cancel;
+      if (step.startsWith("close:")) form->close();  // a real close event
+      QVERIFY(rig.RunToEnd(*form));
     }
-    Click(form.get(), button);
-    QVERIFY(rig.RunToEnd(*form));
-    QTRY_COMPARE(form->windowTitle(), title);
-    TypeAddress(form.get(), "12");
-    QTRY_COMPARE(form->windowTitle(), title + '*');
-  }
-
-  void closing_data() {
-    QTest::addColumn<bool>("edit");
-    QTest::addColumn<Answer>("answer");
-    QTest::addColumn<QString>("saveAs");
-    QTest::addColumn<bool>("closed");
-    Row("no edits", false, Answer::Cancel, "", true);
-    Row("cancel", true, Answer::Cancel, "", false);
-    Row("discard", true, Answer::Discard, "", true);
-    Row("save", true, Answer::Save, "kept.quelt", true);
-    Row("save, no file", true, Answer::Save, "", false);
-  }
-  void closing() {
-    QFETCH(bool, edit);
-    QFETCH(QString, saveAs);
-    QFETCH(bool, closed);
-    FormMainRig rig;
-    QFETCH(Answer, answer);
-    rig.prompts.saveAnswer = answer;
-    const QString path = saveAs.isEmpty() ? QString() : rig.dir.filePath(saveAs);
-    rig.prompts.QueueFile(path);
-    auto form = rig.Make();
-    form->show();
-    if (edit) TypeAddress(form.get(), "7");
-    QCOMPARE(form->close(), closed);  // a real close event
-    QCOMPARE(rig.prompts.saveAsked, edit ? 1 : 0);
-    QCOMPARE(form->isVisible(), !closed);
-    QFile file(path);
-    QCOMPARE(file.open(QIODevice::ReadOnly) ? int(file.read(1)[0]) : -1, path.isEmpty() ? -1 : 7);
-  }
-
-  void drops_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<bool>("ok");  // the answer to "覆盖当前数据？"
-    QTest::addColumn<bool>("accepted");
-    QTest::addColumn<QStringList>("asked");
-    QTest::addColumn<int>("address");
-    const QStringList cover = {"覆盖当前数据？"};
-    Row("on the list", "site.quelt", "ListMsg", true, true, cover, 9);
-    Row("on a box", "A.QUELT", "TextDeviceAddr", true, true, cover, 9);
-    Row("cancel", "site.quelt", "ListMsg", false, true, cover, 1);
-    Row("broken firmware", "fw.hex", "ListMsg", true, true, QStringList{"文档有误"}, 1);
-    Row("other file", "notes.txt", "ListMsg", true, false, QStringList{}, 1);
-  }
-  void drops() {
-    QFETCH(QString, name);
-    QFETCH(QString, target);
-    QFETCH(bool, ok);
-    FormMainRig rig;
-    rig.prompts.QueueOkCancel(ok);
-    auto form = rig.Make();
-    form->show();
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(
-        rig.WriteFile(name, name.endsWith("hex") ? ":10000000XYZ\n" : ImageFile(9)))});
-    QWidget* widget = Child(form.get(), target);
-    if (auto* list = qobject_cast<QListWidget*>(widget)) widget = list->viewport();
-    QDragEnterEvent enter({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &enter);
-    QTEST(enter.isAccepted(), "accepted");
-    QDropEvent drop({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(widget, &drop);
-    QCoreApplication::processEvents();
-    QTEST(rig.prompts.Texts(), "asked");
-    QTEST(Child<QLineEdit>(form.get(), "TextDeviceAddr")->text().toInt(), "address");
-    QTEST(int(form->Image().Byte(0)), "address");
+    QTRY_COMPARE(form->isVisible() ? form->windowTitle().remove("TR5906配置工具") : "closed",
+                 title);
+    QStringList prompts;
+    for (const QString& text : rig.prompts.Texts())
+      prompts << text.section("：", 0, 0).remove(rig.dir.path() + '/');
+    QTEST(prompts.join('|'), "prompts");
+    QTEST(rig.prompts.saveAsked, "asked");
+    QFile file(rig.dir.filePath("site.quelt"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QTEST(QString::number(file.read(1)[0]) + ' ' +
+              Child<QLineEdit>(form.get(), "TextDeviceAddr")->text(),
+          "addresses");
   }
 
   void messageList_data() {
