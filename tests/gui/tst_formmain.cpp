@@ -80,47 +80,67 @@ class TestFormMain : public QObject {
     QVERIFY(form->Image() == before);  // showing writes nothing back
   }
 
-  void read_data() {
-    QTest::addColumn<bool>("silent");
-    QTest::addColumn<bool>("portPresent");
-    QTest::addColumn<QString>("prompt");
-    QTest::addColumn<QStringList>("ending");  // the message list's last lines
-    QTest::addColumn<QString>("shown");
-    Row("read", false, true, "",
-        QStringList{"读取成功!", "REZUZODO", "固件版本:41.23.Kestrel", "生产日期:2019-1-1"},
-        "42 0.48Kbps 5dBm 4-442.125MHz");
-    Row("silent", true, true, "检测连接！重试或取消？", QStringList{"读取失败!"},
-        "1 1.92Kbps 22dBm 2");
-    Row("no port", false, false, "Please reselect COM port!", QStringList{"读取失败!"},
-        "1 1.92Kbps 22dBm 2");
+  // Steps: a button clicked, "~" 3.5 s on the clock while the transaction runs, "." run
+  // until it has ended. The terminal: "silent", "no port", or the format it greets at.
+  void buttons_data() {
+    QTest::addColumn<QString>("terminal");
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("lines");   // the message list's last lines
+    QTest::addColumn<QString>("prompt");  // the first line of the only question
+    QTest::addColumn<QString>("shown");   // the link format, then the controls
+    const char* read = "读取成功!|REZUZODO|固件版本:41.23.Kestrel|生产日期:2019-1-1";
+    const char* image = "9600,E,8,1 42 0.48Kbps 5dBm 4-442.125MHz";
+    const char* none = "9600,N,8,1 9600,N,8,1 1 1.92Kbps 22dBm 2";
+    Row("read", "", "CommandRead", read, "", QString("9600,N,8,1 ") + image);
+    Row("read, silent", "silent", "CommandRead", "读取失败!", "检测连接！重试或取消？", none);
+    Row("read, no port", "no port", "CommandRead", "读取失败!", "Please reselect COM port!", none);
+    Row("closed during a read", "silent", "CommandRead CommandClose", "读取失败!", "", none);
+    Row("detection", "19200,E,8,1", "CommandAutoBaudrate . CommandRead", read, "",
+        QString("19200,E,8,1 ") + image);
+    Row("detection stopped", "silent", "CommandAutoBaudrate ~ CommandAutoBaudrate",
+        "自动匹配失败,请重新自动匹配或手动匹配!", "", none);
+    Row("same as device", "", "CommandRead . CommandSetForComm",
+        "生产日期:2019-1-1|软件串口格式为:9600,E,8,1(1 0 1)", "", QString("9600,E,8,1 ") + image);
   }
-  void read() {
-    QFETCH(bool, silent);
-    QFETCH(bool, portPresent);
-    QFETCH(QStringList, ending);
+  void buttons() {
+    QFETCH(QString, terminal);
+    QFETCH(QString, steps);
     FormMainRig rig({1});
-    rig.terminal.MutableFaults().silent = silent;
-    for (auto [word, value] : {std::pair{0, 42}, {14, 3}, {15, 12}, {18, 5}})
+    rig.terminal.MutableFaults().silent = terminal == "silent";
+    if (terminal.contains(',')) rig.terminal.SetFormat(terminal);
+    for (auto [word, value] : {std::pair{0, 42}, {10, 1}, {14, 3}, {15, 12}, {18, 5}})
       rig.terminal.Memory().SetWord(word, uint16_t(value));
     rig.terminal.SetIdentity({0x23, 0x41, 0x00, 0x02});
-    if (!portPresent) rig.link.SetPresentPorts({});
-    auto form = rig.Make(!portPresent);
+    if (terminal == "no port") rig.link.SetPresentPorts({});
+    auto form = rig.Make(terminal == "no port");
     FormMain* f = form.get();
-    Click(f, "CommandRead");
-    for (const char* name :
-         {"CommandRead", "CommandWrite", "CommandResetConfig", "CommandGetErrorLog",
-          "CommandAutoBaudrate", "CommandUpdate", "CommandComFresh", "ComboComPort", "CommandLoad"})
-      QVERIFY2(!Child(f, name)->isEnabled() || !portPresent, name);
-    QVERIFY(rig.RunToEnd(*form));
+    const QString caption = Child<QPushButton>(f, "CommandAutoBaudrate")->text();
+    for (const QString& step : steps.split(' ')) {
+      if (step == "~") QVERIFY(!rig.clock.RunUntil([&] { return !f->Engine().Busy(); }, 3500ms));
+      if (step == ".") QVERIFY(rig.RunToEnd(*f));
+      if (step.startsWith("Command")) Click(f, step);
+      if (step == "CommandRead" && terminal != "no port")
+        for (const char* name : {"CommandRead", "CommandWrite", "CommandResetConfig",
+                                 "CommandGetErrorLog", "CommandAutoBaudrate", "CommandUpdate",
+                                 "CommandComFresh", "ComboComPort", "CommandLoad"})
+          QVERIFY2(!Child(f, name)->isEnabled(), name);
+    }
+    QVERIFY(rig.RunToEnd(*f));
     QVERIFY(!rig.link.IsOpen());
-    QCOMPARE(Lines(f).mid(Lines(f).size() - ending.size()), ending);
+    QFETCH(QString, lines);
+    QCOMPARE(Lines(f).mid(Lines(f).size() - lines.count('|') - 1).join('|'), lines);
     QCOMPARE(Child<QListWidget>(f, "ListMsg")->currentRow(), Lines(f).size() - 1);
-    QTEST(Shown(f, "TextDeviceAddr ComboAirRate ComboTxPower ComboChannel"), "shown");
     QTEST(rig.prompts.Texts().join('\n').section('\n', 0, 0), "prompt");
+    QTEST(f->LinkSettings() + ' ' +
+              Shown(f, "format TextDeviceAddr ComboAirRate ComboTxPower ComboChannel"),
+          "shown");
+    QCOMPARE(Child<QPushButton>(f, "CommandAutoBaudrate")->text(), caption);  // stop: undone
     Click(f, "CommandClear");
-    form->AddMessage("c");
+    f->AddMessage("c");
     Click(f, "CommandClr");
     QCOMPARE(Lines(f), QStringList());
+    form.reset();
+    rig.clock.RunAll(std::chrono::minutes(1));
   }
 
   // Each kind of editor on its page, then Alt+W with the editor still open: the
@@ -192,63 +212,6 @@ class TestFormMain : public QObject {
     QCOMPARE(rig.terminal.Memory().Bytes(offset, bytes.size() / 2).toHex(), bytes.toLatin1());
     QCOMPARE(rig.terminal.Memory().Bytes(0, 256).toHex(), expected.toHex());
     QCOMPARE(rig.terminal.AdjustWrites(), offset == 1008 ? 1 : 0);
-  }
-
-  void detection_data() {
-    QTest::addColumn<QString>("format");  // empty: the terminal stays silent, detection is stopped
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<QString>("settings");
-    Row("found", "19200,E,8,1", "自动匹配成功,匹配格式为:19200,E,8,1", "19200,E,8,1");
-    Row("stopped", "", "自动匹配失败,请重新自动匹配或手动匹配!", "9600,N,8,1");
-  }
-  void detection() {
-    QFETCH(QString, format);
-    FormMainRig rig({1});
-    rig.terminal.SetFormat(format);
-    rig.terminal.MutableFaults().silent = format.isEmpty();
-    auto form = rig.Make();
-    auto* button = Child<QPushButton>(form.get(), "CommandAutoBaudrate");
-    const QString caption = button->text();
-    Click(form.get(), "CommandAutoBaudrate");
-    QVERIFY(button->isEnabled() && button->text() != caption);
-    if (format.isEmpty()) {
-      rig.clock.RunFor(3500ms);
-      QVERIFY(form->Engine().Busy());
-      Click(form.get(), "CommandAutoBaudrate");
-    }
-    QVERIFY(rig.RunToEnd(*form));
-    QCOMPARE(button->text(), caption);
-    QTEST(Lines(form.get()).last(), "line");
-    QTEST(form->LinkSettings(), "settings");
-    QCOMPARE(form->DeviceFormatText(), QString("9600,N,8,1"));  // the 485 controls keep theirs
-    Click(form.get(), "CommandRead");                           // at the detected format
-    QVERIFY(rig.RunToEnd(*form));
-    QCOMPARE(Lines(form.get()).contains("读取成功!"), !format.isEmpty());
-  }
-
-  void sameAsDevice() {
-    FormMainRig rig;
-    auto form = rig.Make();
-    form->Image().SetWord(10, 1);
-    form->ShowImage();
-    QCOMPARE(form->LinkSettings(), QString("9600,N,8,1"));  // not before "Same as device"
-    Click(form.get(), "CommandSetForComm");
-    QCOMPARE(form->LinkSettings(), QString("9600,E,8,1"));
-    QCOMPARE(form->Engine().FormatIndex(), 1);
-    QCOMPARE(Lines(form.get()).last(), QString("软件串口格式为:9600,E,8,1(1 0 1)"));
-  }
-
-  void closingDuringARead() {
-    FormMainRig rig({1});
-    rig.terminal.MutableFaults().silent = true;
-    auto form = rig.Make();
-    Click(form.get(), "CommandRead");
-    QVERIFY(rig.link.IsOpen());
-    Click(form.get(), "CommandClose");
-    rig.clock.RunFor(5s);
-    QVERIFY(!form->Engine().Busy() && !rig.link.IsOpen());
-    form.reset();
-    rig.clock.RunAll(1min);
   }
 };
 
