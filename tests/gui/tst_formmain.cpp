@@ -151,21 +151,17 @@ class TestFormMain : public QObject {
     QTest::addColumn<QString>("input");   // typed (TextInput.h), a list's index
     QTest::addColumn<int>("offset");
     QTest::addColumn<QString>("bytes");
-    const auto row = [](int tab, const char* editor, const char* input, int offset,
-                        const char* bytes) {
-      QTest::addRow("%s %s", editor, input) << tab << editor << input << offset << bytes;
-    };
-    row(2, "TextDeviceAddr", "77", 0, "4d00");
-    row(2, "TextDeviceAddr", "300", 0, "ff00");
-    row(2, "TextDeviceAddr", "paste:42", 0, "2a00");
-    row(2, "TextUartLostTime", "drop:0", 116, "c800");
-    row(2, "TextAdjustVol", "9", 1008, "09");
-    row(2, "ComboLoraRepeat", "2", 40, "0100");
-    row(1, "ComboParity_1", "1", 20, "0100");
-    row(3, "MSHFlexGridAdcParam:1:2", "-1.2345", 44, "d284");
-    row(4, "MSHFlexGriddigitalSetting:3:1", "DI", 120, "8000");
-    row(4, "CheckCaptureEdge_2", "", 134, "05b0");
-    row(5, "TextDeviceName", "Pump", 4116, "50756d7000");
+    Row("typed", 2, "TextDeviceAddr", "77", 0, "4d00");
+    Row("beyond the limit", 2, "TextDeviceAddr", "300", 0, "ff00");
+    Row("pasted", 2, "TextDeviceAddr", "paste:42", 0, "2a00");
+    Row("dropped", 2, "TextUartLostTime", "drop:0", 116, "c800");
+    Row("adjust byte", 2, "TextAdjustVol", "9", 1008, "09");
+    Row("list", 2, "ComboLoraRepeat", "2", 40, "0100");
+    Row("port list", 1, "ComboParity_1", "1", 20, "0100");
+    Row("analog grid", 3, "MSHFlexGridAdcParam:1:2", "-1.2345", 44, "d284");
+    Row("digital grid", 4, "MSHFlexGriddigitalSetting:3:1", "DI", 120, "8000");
+    Row("check box", 4, "CheckCaptureEdge_2", "", 134, "05b0");
+    Row("service page", 5, "TextDeviceName", "Pump", 4116, "50756d7000");
   }
   void writeCarriesTheEdit() {
     QFETCH(int, tab);
