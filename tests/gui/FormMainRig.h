@@ -16,8 +16,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
-
 /// Scripted prompts that also answer the question about unsaved edits.
 struct RigPrompts : ScriptedPrompts {
   SaveAnswer saveAnswer = SaveAnswer::Discard;
@@ -68,17 +66,13 @@ struct FormMainRig {
     ports.SetProber([](const QString&) { return true; });
   }
   std::unique_ptr<FormMain> Make(bool english = false, bool service = false) {
-    FormMainOptions options;
-    options.english = english;
-    options.service = service;
     return std::make_unique<FormMain>(FormMainServices{link, updateLink, clock, ports, &prompts},
-                                      options);
+                                      FormMainOptions{english, service});
   }
   /// Runs the virtual clock until the transaction has ended and the window has handled its end.
   bool RunToEnd(FormMain& form) {
     return clock.RunUntil(
-        [&] { return !form.Engine().Busy() && Child(&form, "CommandRead")->isEnabled(); },
-        std::chrono::minutes(5));
+        [&] { return !form.Engine().Busy() && Child(&form, "CommandRead")->isEnabled(); });
   }
   QString WriteFile(const QString& name, const QByteArray& bytes) {
     QFile file(dir.filePath(name));

@@ -2,7 +2,6 @@
 // (scripts/screenshot); without it, only that they render.
 #include "FormMainRig.h"
 
-#include <QComboBox>
 #include <QDir>
 
 class TestExtrasScreens : public QObject {
@@ -16,7 +15,6 @@ class TestExtrasScreens : public QObject {
     rig.terminal.SetIdentity({0x23, 0x41, 0x00, 0x02});
     auto form = rig.Make();
     form->show();
-    Child<QComboBox>(form.get(), "ComboComPort")->setItemText(0, "COM1 (ttyUSB0)");
     Click(form.get(), "CommandWrite");
     QVERIFY(rig.RunToEnd(*form));
     QVERIFY(form->grab().save(dir.filePath("verified-write.png")));
