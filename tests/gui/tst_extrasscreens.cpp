@@ -9,10 +9,8 @@ class TestExtrasScreens : public QObject {
 
  private Q_SLOTS:
   void render() {
-    QTemporaryDir scratch;
-    const QDir dir(qEnvironmentVariable("TR5906_SCREENSHOT_DIR", scratch.path()));
     FormMainRig rig({1});
-    rig.terminal.SetIdentity({0x23, 0x41, 0x00, 0x02});
+    const QDir dir(qEnvironmentVariable("TR5906_SCREENSHOT_DIR", rig.dir.path()));
     auto form = rig.Make();
     form->show();
     Click(form.get(), "CommandWrite");
