@@ -1,21 +1,51 @@
 #pragma once
 // A main window on fakes: a temporary settings store, ports mapped to files
-// of a temporary folder, a fake serial link on a virtual clock and scripted
-// prompts.
-
+// of a temporary folder, a fake serial link to the in-process terminal on a
+// virtual clock and scripted prompts; and the look-ups its tests share.
 #include "FakeSerialLink.h"
 #include "ManualClock.h"
 #include "ScriptedPrompts.h"
+#include "TerminalModel.h"
 #include "link/PortCatalog.h"
 #include "link/QtSettingsStore.h"
 #include "ui/FormMain.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSet>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QtTest>
 
-#include <memory>
+/// Scripted prompts that also answer the question about unsaved edits.
+struct RigPrompts : ScriptedPrompts {
+  SaveAnswer saveAnswer = SaveAnswer::Discard;
+  int saveAsked = 0;
+  SaveAnswer AskSave(const QString&) override { return ++saveAsked, saveAnswer; }
+};
+
+/// One row of a data table: its tag, then a value for each column.
+template <typename... T>
+void Row(const char* tag, const T&... values) {
+  (QTest::newRow(tag) << ... << values);
+}
+
+template <typename T = QWidget>
+T* Child(QWidget* form, const QString& name) {
+  T* child = form->findChild<T*>(name);
+  if (!child) qFatal("no control %s", qPrintable(name));
+  return child;
+}
+
+inline QStringList Lines(QWidget* form) {
+  QStringList lines;
+  for (auto* list = Child<QListWidget>(form, "ListMsg"); lines.size() < list->count();)
+    lines << list->item(lines.size())->text();
+  return lines;
+}
+
+inline void Click(QWidget* form, const QString& button) {
+  QTest::mouseClick(Child<QPushButton>(form, button), Qt::LeftButton);
+}
 
 struct FormMainRig {
   QTemporaryDir dir;
@@ -24,29 +54,30 @@ struct FormMainRig {
   ManualClock clock;
   FakeSerialLink link{clock};
   FakeSerialLink updateLink{clock};
-  ScriptedPrompts prompts;
-  QSet<int> inUse;  ///< mapped ports that do not open (another program holds them)
+  RigPrompts prompts;
+  TerminalModel terminal;
+  QStringList plugged;  ///< the devices the system lists
 
   /// Maps each number to a device file of its own.
   explicit FormMainRig(const QList<int>& mapped = {}) {
-    for (int n : mapped) {
-      const QString device = dir.filePath(QStringLiteral("tty%1").arg(n));
-      QFile file(device);
-      file.open(QIODevice::WriteOnly);
-      ports.Map(n, device);
-    }
-    ports.SetDeviceLister([] { return QStringList(); });
-    ports.SetProber([this](const QString& device) {
-      const int n = QFileInfo(device).fileName().mid(3).toInt();
-      return !inUse.contains(n);
-    });
+    for (int n : mapped) ports.Map(n, WriteFile(QStringLiteral("tty%1").arg(n), {}));
+    link.AttachDevice(&terminal);
+    ports.SetDeviceLister([this] { return plugged; });
+    ports.SetProber([](const QString&) { return true; });
   }
-
   std::unique_ptr<FormMain> Make(bool english = false, bool service = false) {
-    FormMainOptions options;
-    options.english = english;
-    options.service = service;
     return std::make_unique<FormMain>(FormMainServices{link, updateLink, clock, ports, &prompts},
-                                      options);
+                                      FormMainOptions{english, service});
+  }
+  /// Runs the virtual clock until the transaction has ended and the window has handled its end.
+  bool RunToEnd(FormMain& form) {
+    return clock.RunUntil(
+        [&] { return !form.Engine().Busy() && Child(&form, "CommandRead")->isEnabled(); });
+  }
+  QString WriteFile(const QString& name, const QByteArray& bytes) {
+    QFile file(dir.filePath(name));
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
+    return file.fileName();
   }
 };

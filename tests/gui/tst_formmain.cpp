@@ -1,48 +1,57 @@
-// The main window: start-up, pages, adjust mode and the display of the
-// image. Captions and lists: tst_formmain_screens.
+// The main window on the in-process terminal, driven by real events, with its
+// additions (ports that follow the adapters, read-back, compare, unsaved edits).
 #include "FormMainRig.h"
-#include "ui/WidgetPrompts.h"
+#include "TextInput.h"
+#include "ui/MessageListMenu.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
+#include <QMimeData>
 #include <QTabBar>
 #include <QTableWidget>
-#include <QtTest>
+
+using namespace std::chrono_literals;
+using Answer = Prompts::SaveAnswer;
 
 namespace {
 
-template <typename T>
-T* Child(QWidget* form, const QString& name) {
-  T* child = form->findChild<T*>(name);
-  if (!child) qFatal("no control %s", qPrintable(name));
-  return child;
+/// What controls show, joined by spaces: a box's text ("-" when disabled), a list's shown
+/// entry, a check box as "on"/"off"; "format": the 485 port's format.
+QString Shown(FormMain* form, const QString& names) {
+  QStringList shown;
+  for (const QString& name : names.split(' ')) {
+    QObject* o = name == "format" ? nullptr : Child<QObject>(form, name);
+    auto* check = qobject_cast<QCheckBox*>(o);
+    auto* edit = qobject_cast<QLineEdit*>(o);
+    auto* combo = qobject_cast<QComboBox*>(o);
+    shown << (check   ? QString(check->isChecked() ? "on" : "off")
+              : edit  ? (edit->isEnabled() ? edit->text() : "-")
+              : combo ? FormMain::ShownText(combo)
+                      : form->DeviceFormatText());
+  }
+  return shown.join(' ');
 }
 
-/// What a control shows: a box's text, a list's shown entry, a check box as
-/// "on"/"off" (and "-" when disabled), a grid cell as "grid:row:column".
-QString Shown(QWidget* form, const QString& name) {
-  const QStringList parts = name.split(':');
-  QObject* o = Child<QObject>(form, parts[0]);
-  if (auto* grid = qobject_cast<QTableWidget*>(o))
-    return grid->item(parts[1].toInt(), parts[2].toInt())->text();
-  if (auto* check = qobject_cast<QCheckBox*>(o)) return check->isChecked() ? "on" : "off";
-  if (auto* edit = qobject_cast<QLineEdit*>(o)) return edit->isEnabled() ? edit->text() : "-";
-  if (auto* combo = qobject_cast<QComboBox*>(o)) return FormMain::ShownText(combo);
-  return {};
+void TypeAddress(QWidget* form, const QString& text) {
+  auto* box = Child<QLineEdit>(form, "TextDeviceAddr");
+  box->setFocus();
+  box->selectAll();
+  QTest::keyClicks(box, text + '\r');
 }
 
-// Which of the page frames are on screen.
-QString Pages(QWidget* form) {
-  QString shown;
-  for (const char* name : {"FrameComParam_0", "FrameComParam_1", "FrameDevice", "FrameAdcParam",
-                           "FramedigitalSetting", "FrameService"})
-    if (!Child<QWidget>(form, name)->isHidden()) shown += QLatin1String(name) + ' ';
-  return shown.trimmed();
+void Drop(QWidget* target, const QString& path) {
+  if (auto* list = qobject_cast<QListWidget*>(target)) target = list->viewport();
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(path)});
+  QDragEnterEvent enter({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  QDropEvent drop({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  if (enter.isAccepted()) QApplication::sendEvent(target, &drop);
+  QCoreApplication::processEvents();  // the file opens once the drop has returned
 }
 
 }  // namespace
@@ -50,271 +59,397 @@ QString Pages(QWidget* form) {
 class TestFormMain : public QObject {
   Q_OBJECT
 
- private:
-  FormMainRig rig_;
-  std::unique_ptr<FormMain> form_;
-  ParameterImage startImage_;
-
  private Q_SLOTS:
-  void initTestCase() {
-    form_ = rig_.Make(false, true);
-    startImage_ = form_->Image();
-  }
-
-  void startup_data() {
-    QTest::addColumn<QList<int>>("mapped");  // 9 does not open
-    QTest::addColumn<QString>("remembered");
-    QTest::addColumn<QStringList>("listed");
-    QTest::addColumn<int>("port");
-    QTest::addColumn<QString>("stored");
-    QTest::newRow("remembered present")
-        << QList<int>{3, 7, 9} << "7" << QStringList{"COM3", "COM7"} << 7 << "7";
-    QTest::newRow("remembered absent")
-        << QList<int>{3, 7} << "5" << QStringList{"COM3", "COM7"} << 3 << "3";
-    QTest::newRow("nothing remembered") << QList<int>{4} << "" << QStringList{"COM4"} << 4 << "4";
-    QTest::newRow("no port") << QList<int>{} << "12" << QStringList{} << 12 << "12";
-    QTest::newRow("nothing at all") << QList<int>{} << "" << QStringList{} << 1 << "";
-  }
-  void startup() {
-    QFETCH(QList<int>, mapped);
-    QFETCH(QString, remembered);
-    QFETCH(QStringList, listed);
-    QFETCH(int, port);
-    QFETCH(QString, stored);
-    FormMainRig rig(mapped);
-    rig.inUse = {9};
-    if (!remembered.isEmpty()) rig.store.SetValue("ComPort", remembered);
-    auto form = rig.Make();
-    auto* list = Child<QComboBox>(form.get(), "ComboComPort");
-    QStringList shown;
-    for (int i = 0; i < list->count(); ++i) shown << list->itemText(i).left(4);
-    QCOMPARE(shown, listed);
-    QCOMPARE(list->currentIndex(), listed.indexOf("COM" + QString::number(port)));
-    QCOMPARE(form->PortNumber(), port);
-    QCOMPARE(rig.store.Value("ComPort"), stored);
-  }
-
-  void startupState() {
-    FormMainRig rig({1});
-    auto form = rig.Make();
-    QWidget* f = form.get();
-    QCOMPARE(Pages(f), QString("FrameComParam_0 FrameComParam_1"));
-    QVERIFY(!form->AdjustMode());
-    for (const char* hidden : {"TextAdjustVol", "LabelAdjustVol", "Check1", "CommandFactory"})
-      QVERIFY2(Child<QWidget>(f, hidden)->isHidden(), hidden);
-    QVERIFY(!Child<QWidget>(f, "Picture1")->isHidden());
-    QCOMPARE(form->LinkSettings(), QString("9600,N,8,1"));
-    QCOMPARE(form->Engine().FormatIndex(), 0);
-    QCOMPARE(Child<QListWidget>(f, "ListMsg")->count(), 0);
-  }
-
   void show_data() {
-    // From the start-up image, one word changed, the control shows:
-    QTest::addColumn<int>("word");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("words");  // "word=value ...", changed in the start-up image
+    QTest::addColumn<QString>("controls");
     QTest::addColumn<QString>("shown");
-    const auto row = [](const char* tag, int word, int value, const char* control,
-                        const char* shown) {
-      QTest::newRow(tag) << word << value << QString(control) << QString::fromUtf8(shown);
+    const auto row = [](const char* words, const char* controls, const char* shown) {
+      QTest::addRow("%s %s", words, controls) << words << controls << QString::fromUtf8(shown);
     };
-    row("defaults: address", 0, 1, "TextDeviceAddr", "1");
-    row("defaults: baud", 9, 96, "ComboBaudRate_1", "9600");
-    row("defaults: channel", 14, 1, "ComboChannel", "2");
-    row("defaults: air rate", 15, 10, "ComboAirRate", "1.92Kbps");
-    row("defaults: power", 18, 22, "ComboTxPower", "22dBm");
-    row("defaults: repeat", 19, 1, "ComboLoraRepeat", "转发到实串口");
-    row("defaults: time-out", 58, 20, "TextUartLostTime", "20");
-    row("defaults: frame", 59, 200, "TextUartPackageSize", "200");
-    row("defaults: watchdog", 61, 366, "TextResetCycle", "366");
-    row("defaults: idle", 62, 6, "TextIdleCycle", "6");
-    row("defaults: filter", 67, 0xF005, "TextDinFilter", "5");
-    row("defaults: edge", 67, 0xF005, "CheckCaptureEdge_3", "on");
-    row("defaults: save", 68, 10, "TextSavePeriod", "10");
-    row("address without limit", 0, 999, "TextDeviceAddr", "999");
-    row("baud outside the list", 9, 3, "ComboBaudRate_1", "300");
-    row("parity 3 blank", 10, 3, "ComboParity_1", "");
-    row("parity above 3", 10, 9, "ComboParity_1", "N");
-    row("stop bits 0", 11, 0, "ComboStopbits_1", "1");
-    row("data bits 7", 12, 7, "ComboDatabits_1", "7");
-    row("data bits 0", 12, 0, "ComboDatabits_1", "8");
-    row("channel beyond the list", 14, 9, "ComboChannel", "1");
-    row("air rate 4", 15, 4, "ComboAirRate", "15.6Kbps");
-    row("air rate 13", 15, 13, "ComboAirRate", "15.6Kbps");
-    row("air rate 12", 15, 12, "ComboAirRate", "0.48Kbps");
-    row("air rate 5", 15, 5, "ComboAirRate", "62.5Kbps");
-    row("power 40", 18, 40, "ComboTxPower", "22dBm");
-    row("repeat off", 19, 0, "ComboLoraRepeat", "不转发");
-    row("adc type 9", 21, 9, "ComboAdcType", "自由");
-    row("negative offset", 22, 32768 + 1500, "MSHFlexGridAdcParam:1:2", "-1.5");
-    row("offset", 23, 1500, "MSHFlexGridAdcParam:2:2", "1.5");
-    row("time-out 300", 58, 300, "TextUartLostTime", "255");
-    row("pin 1 input", 60, 32, "MSHFlexGriddigitalSetting:1:1", "DI");
-    row("pin 2 output", 60, 32, "MSHFlexGriddigitalSetting:2:1", "DO");
-    row("watchdog off", 61, 0, "TextResetCycle", "-");
-    row("watchdog off, idle", 61, 0, "TextIdleCycle", "-");
-    row("watchdog 9000", 61, 9000, "TextResetCycle", "6");
-    row("idle 9000", 62, 9000, "TextIdleCycle", "6");
-    row("log level 5", 63, 5, "ComboLogLevel", "关");
-    row("log port 3", 64, 3, "ComboLogPort", "调试串口");
-    row("filter 4095", 67, 0x4FFF, "TextDinFilter", "4095");
-    row("third edge only", 67, 0x4FFF, "CheckCaptureEdge_2", "on");
-    row("first edge off", 67, 0x4FFF, "CheckCaptureEdge_0", "off");
+    row("0=999", "TextDeviceAddr", "999");
+    row("5=192 9=3", "ComboBaudRate_0 ComboBaudRate_1", "19200 300");
+    row("10=3", "ComboParity_1", "");
+    row("10=9 11=0 12=0", "format", "9600,N,8,1");
+    row("9=1152 10=2 11=2 12=7", "format", "115200,O,7,2");
+    row("14=9", "ComboChannel", "1");
+    row("15=12", "ComboAirRate", "0.48Kbps");
+    row("15=5", "ComboAirRate", "62.5Kbps");
+    row("15=4", "ComboAirRate", "15.6Kbps");
+    row("18=40 21=9", "ComboTxPower ComboAdcType", "22dBm 自由");
+    row("19=1 20=0", "ComboLoraRepeat", "转发到实串口");
+    row("19=1 20=1", "ComboLoraRepeat", "转发到TTL口");
+    row("19=0 20=1", "ComboLoraRepeat", "不转发");
+    row("58=300 59=300", "TextUartLostTime TextUartPackageSize", "255 255");
+    row("61=0", "CheckResetEnable TextResetCycle TextIdleCycle", "off - -");
+    row("61=8640 62=8641", "TextResetCycle TextIdleCycle", "8640 6");
+    row("63=5 64=3", "ComboLogLevel ComboLogPort", "关 调试串口");
+    row("67=0x4FFF 68=10", "TextDinFilter CheckCaptureEdge_0 CheckCaptureEdge_2 TextSavePeriod",
+        "4095 off on 10");
   }
   void show() {
-    QFETCH(int, word);
-    QFETCH(int, value);
-    QFETCH(QString, control);
-    QFETCH(QString, shown);
-    form_->Image() = startImage_;
-    form_->Image().SetWord(word, static_cast<uint16_t>(value));
-    const ParameterImage before = form_->Image();
-    form_->ShowImage();
-    QCOMPARE(Shown(form_.get(), control), shown);
-    QVERIFY(form_->Image() == before);  // showing writes nothing back
-  }
-
-  void repeatTargetCountsOnlyWhenRepeating() {
-    ParameterImage& image = form_->Image();
-    image = startImage_;
-    image.SetWord(20, 1);
-    form_->ShowImage();
-    QCOMPARE(Shown(form_.get(), "ComboLoraRepeat"), QString("转发到TTL口"));
-    image.SetWord(19, 0);
-    form_->ShowImage();
-    QCOMPARE(Shown(form_.get(), "ComboLoraRepeat"), QString("不转发"));
-  }
-
-  void deviceFormatText() {
-    ParameterImage& image = form_->Image();
-    image = startImage_;
-    image.SetWord(9, 1152);
-    image.SetWord(10, 2);
-    image.SetWord(11, 2);
-    image.SetWord(12, 7);
-    form_->ShowImage();
-    QCOMPARE(form_->DeviceFormatText(), QString("115200,O,7,2"));
-  }
-
-  void pages_data() {
-    QTest::addColumn<bool>("service");
-    QTest::addColumn<int>("tab");
-    QTest::addColumn<QString>("pages");
-    QTest::addColumn<int>("page");
-    QTest::newRow("ports") << false << 0 << "FrameComParam_0 FrameComParam_1" << 1;
-    QTest::newRow("options") << false << 1 << "FrameDevice" << 2;
-    QTest::newRow("analog") << false << 2 << "FrameAdcParam" << 3;
-    QTest::newRow("digital") << false << 3 << "FramedigitalSetting" << 4;
-    QTest::newRow("service hidden") << false << 4 << "FrameAdcParam" << 3;
-    QTest::newRow("service shown") << true << 4 << "FrameService" << 5;
-  }
-  void pages() {
-    QFETCH(bool, service);
-    QFETCH(int, tab);
-    QFETCH(QString, pages);
-    QFETCH(int, page);
+    QFETCH(QString, words);
+    QFETCH(QString, controls);
     FormMainRig rig;
-    auto form = rig.Make(false, service);
-    Child<QTabBar>(form.get(), "TabStrip1")->setCurrentIndex(2);
-    Child<QTabBar>(form.get(), "TabStrip1")->setCurrentIndex(tab);
-    QCOMPARE(Pages(form.get()), pages);
-    QCOMPARE(form->CurrentPage(), page);
-    QCOMPARE(Child<QWidget>(form.get(), "CommandFactory")->isHidden(), !service);
-    QCOMPARE(Child<QWidget>(form.get(), "Picture1")->isHidden(), service);
+    auto form = rig.Make();
+    for (const QString& pair : words.split(' '))
+      form->Image().SetWord(pair.section('=', 0, 0).toInt(),
+                            pair.section('=', 1).toInt(nullptr, 0));
+    const ParameterImage before = form->Image();
+    form->ShowImage();
+    QTEST(Shown(form.get(), controls), "shown");
+    QVERIFY(form->Image() == before);  // showing writes nothing back
   }
 
-  void adjustToggle() {
-    auto* version = Child<QLabel>(form_.get(), "LabelVersion");
-    for (const bool on : {true, false}) {
-      QTest::mouseDClick(version, Qt::LeftButton);
-      QCOMPARE(form_->AdjustMode(), on);
-      QCOMPARE(form_->Engine().AdjustMode(), on);
-      QCOMPARE(Child<QWidget>(form_.get(), "TextAdjustVol")->isHidden(), !on);
-      QCOMPARE(Child<QWidget>(form_.get(), "LabelAdjustVol")->isHidden(), !on);
+  // Steps: a button clicked, "~" 3.5 s on the clock while the transaction runs, "." run
+  // until it has ended. The terminal: "silent", "no port", or the format it greets at.
+  void buttons_data() {
+    QTest::addColumn<QString>("terminal");
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("lines");   // the message list's last lines
+    QTest::addColumn<QString>("prompt");  // the first line of the only question
+    QTest::addColumn<QString>("shown");   // the link format, then the controls
+    const char* read = "读取成功!|REZUZODO|固件版本:41.23.Kestrel|生产日期:2019-1-1";
+    const char* image = "9600,E,8,1 42 0.48Kbps 5dBm 4-442.125MHz";
+    const char* none = "9600,N,8,1 9600,N,8,1 1 1.92Kbps 22dBm 2";
+    Row("read", "", "CommandRead", read, "", QString("9600,N,8,1 ") + image);
+    Row("read, silent", "silent", "CommandRead", "读取失败!", "检测连接！重试或取消？", none);
+    Row("read, no port", "no port", "CommandRead", "读取失败!", "Please reselect COM port!", none);
+    Row("closed during a read", "silent", "CommandRead CommandClose", "读取失败!", "", none);
+    Row("detection", "19200,E,8,1", "CommandAutoBaudrate . CommandRead", read, "",
+        QString("19200,E,8,1 ") + image);
+    Row("detection stopped", "silent", "CommandAutoBaudrate ~ CommandAutoBaudrate",
+        "自动匹配失败,请重新自动匹配或手动匹配!", "", none);
+    Row("same as device", "", "CommandRead . CommandSetForComm",
+        "生产日期:2019-1-1|软件串口格式为:9600,E,8,1(1 0 1)", "", QString("9600,E,8,1 ") + image);
+  }
+  void buttons() {
+    QFETCH(QString, terminal);
+    QFETCH(QString, steps);
+    FormMainRig rig({1});
+    rig.terminal.MutableFaults().silent = terminal == "silent";
+    if (terminal.contains(',')) rig.terminal.SetFormat(terminal);
+    for (auto [word, value] : {std::pair{0, 42}, {10, 1}, {14, 3}, {15, 12}, {18, 5}})
+      rig.terminal.Memory().SetWord(word, uint16_t(value));
+    rig.terminal.SetIdentity({0x23, 0x41, 0x00, 0x02});
+    if (terminal == "no port") rig.link.SetPresentPorts({});
+    auto form = rig.Make(terminal == "no port");
+    FormMain* f = form.get();
+    const QString caption = Child<QPushButton>(f, "CommandAutoBaudrate")->text();
+    for (const QString& step : steps.split(' ')) {
+      if (step == "~") QVERIFY(!rig.clock.RunUntil([&] { return !f->Engine().Busy(); }, 3500ms));
+      if (step == ".") QVERIFY(rig.RunToEnd(*f));
+      if (step.startsWith("Command")) Click(f, step);
+      if (step == "CommandRead" && terminal != "no port")
+        for (const char* name : {"CommandRead", "CommandWrite", "CommandResetConfig",
+                                 "CommandGetErrorLog", "CommandAutoBaudrate", "CommandUpdate",
+                                 "CommandComFresh", "ComboComPort", "CommandLoad"})
+          QVERIFY2(!Child(f, name)->isEnabled(), name);
     }
+    QVERIFY(rig.RunToEnd(*f));
+    QVERIFY(!rig.link.IsOpen());
+    QFETCH(QString, lines);
+    QCOMPARE(Lines(f).mid(Lines(f).size() - lines.count('|') - 1).join('|'), lines);
+    QCOMPARE(Child<QListWidget>(f, "ListMsg")->currentRow(), Lines(f).size() - 1);
+    QTEST(rig.prompts.Texts().join('\n').section('\n', 0, 0), "prompt");
+    QTEST(f->LinkSettings() + ' ' +
+              Shown(f, "format TextDeviceAddr ComboAirRate ComboTxPower ComboChannel"),
+          "shown");
+    QCOMPARE(Child<QPushButton>(f, "CommandAutoBaudrate")->text(), caption);  // stop: undone
+    Click(f, "CommandClear");
+    f->AddMessage("c");
+    Click(f, "CommandClr");
+    QCOMPARE(Lines(f), QStringList());
+    form.reset();
+    rig.clock.RunAll(std::chrono::minutes(1));
   }
 
-  void extendedFieldsOnlyWithTheMarker() {
-    ParameterImage& image = form_->Image();
-    image = startImage_;
-    image.WriteImageText(20, 50, QStringLiteral("泵站一号"));
-    image.WriteImageText(70, 50, "SN-0001");
-    image.WriteImageText(120, 50, "North gate");
-    image.WriteImageText(170, 10, "RTU");
-    image.WriteImageText(180, 10, "2024-05-01");
-    image.SetExtWord(0, 1);
-    image.SetExtWord(2, 7);
-    image.StampValidMarker();
-    form_->ShowImage();
-    const auto check = [this] {
-      QCOMPARE(Child<QLineEdit>(form_.get(), "TextDeviceName")->text(), QStringLiteral("泵站一号"));
-      QCOMPARE(Child<QLineEdit>(form_.get(), "TextDeviceSN")->text(), QString("SN-0001"));
-      QCOMPARE(Child<QLineEdit>(form_.get(), "TextInstallAddr")->text(), QString("North gate"));
-      QCOMPARE(Child<QLineEdit>(form_.get(), "TextDeviceSort")->text(), QString("RTU"));
-      QCOMPARE(Shown(form_.get(), "CheckLteEnable"), QString("on"));
-      QCOMPARE(Child<QComboBox>(form_.get(), "ComboTimeSource")->currentIndex(), 1);
-      QCOMPARE(Child<QDateEdit>(form_.get(), "DTPickerInstallTime")->date(), QDate(2024, 5, 1));
-    };
-    check();
-    // Another image without the marker: the service controls keep their texts.
-    image = startImage_;
-    image.WriteImageText(20, 50, "Other");
-    image.WriteImageText(180, 10, "2020-01-01");
-    form_->ShowImage();
-    check();
+  // Each kind of editor on its page, then Alt+W with the editor still open: the
+  // terminal holds the edit, and nothing else changed.
+  void writeCarriesTheEdit_data() {
+    QTest::addColumn<int>("tab");         // 5: the service page
+    QTest::addColumn<QString>("editor");  // a box, a list, a check box or "grid:row:column"
+    QTest::addColumn<QString>("input");   // typed (TextInput.h), a list's index
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<QString>("bytes");
+    Row("typed", 2, "TextDeviceAddr", "77", 0, "4d00");
+    Row("beyond the limit", 2, "TextDeviceAddr", "300", 0, "ff00");
+    Row("pasted", 2, "TextDeviceAddr", "paste:42", 0, "2a00");
+    Row("dropped", 2, "TextUartLostTime", "drop:0", 116, "c800");
+    Row("adjust byte", 2, "TextAdjustVol", "9", 1008, "09");
+    Row("list", 2, "ComboLoraRepeat", "2", 40, "0100");
+    Row("port list", 1, "ComboParity_1", "1", 20, "0100");
+    Row("analog grid", 3, "MSHFlexGridAdcParam:1:2", "-1.2345", 44, "d284");
+    Row("digital grid", 4, "MSHFlexGriddigitalSetting:3:1", "DI", 120, "8000");
+    Row("check box", 4, "CheckCaptureEdge_2", "", 134, "05b0");
+    Row("service page", 5, "TextDeviceName", "Pump", 4116, "50756d7000");
+  }
+  void writeCarriesTheEdit() {
+    QFETCH(int, tab);
+    QFETCH(QString, editor);
+    QFETCH(QString, input);
+    QFETCH(int, offset);
+    QFETCH(QString, bytes);
+    FormMainRig rig({1});
+    auto form = rig.Make(false, tab == 5);
+    QWidget* f = form.get();
+    f->show();
+    QApplication::setActiveWindow(f);
+    QVERIFY(QTest::qWaitForWindowActive(f));
+    rig.terminal.Memory().Store(0, form->Image().Data(), 256);
+    QByteArray expected = rig.terminal.Memory().Bytes(0, 256);
+    if (offset < 256)
+      expected.replace(offset, bytes.size() / 2, QByteArray::fromHex(bytes.toLatin1()));
+    if (editor == "TextAdjustVol") QTest::mouseDClick(Child(f, "LabelVersion"), Qt::LeftButton);
+    auto* tabs = Child<QTabBar>(f, "TabStrip1");
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(tab - 1).center());
+    const QStringList cell = editor.split(':');
+    QWidget* control = Child(f, cell[0]);
+    if (auto* grid = qobject_cast<QTableWidget*>(control)) {
+      const QModelIndex index = grid->model()->index(cell[1].toInt(), cell[2].toInt());
+      QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+      QTest::keyClicks(QApplication::focusWidget(), input);
+    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
+      QTest::mouseClick(combo, Qt::LeftButton);  // open the list, click the entry
+      QAbstractItemView* view = combo->view();
+      QTRY_VERIFY(view->isVisible());
+      QTest::qWait(QApplication::doubleClickInterval() + 50);  // else one click with the opening
+      QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                        view->visualRect(view->model()->index(input.toInt(), 0)).center());
+      QTRY_VERIFY(!view->isVisible());
+    } else {
+      QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(6, control->height() / 2));
+      QTest::keyClick(control, Qt::Key_A, Qt::ControlModifier);
+      PutText(control, input);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_W, Qt::AltModifier);
+    QTRY_VERIFY(!Child(f, "CommandRead")->isEnabled());
+    QVERIFY(rig.RunToEnd(*form));
+    QVERIFY(Lines(f).contains("设置成功"));
+    QCOMPARE(rig.terminal.Memory().Bytes(offset, bytes.size() / 2).toHex(), bytes.toLatin1());
+    QCOMPARE(rig.terminal.Memory().Bytes(0, 256).toHex(), expected.toHex());
+    QCOMPARE(rig.terminal.AdjustWrites(), offset == 1008 ? 1 : 0);
   }
 
-  void showIdentity() {
-    FormMainRig rig;
+  void portsFollow_data() {
+    QTest::addColumn<QList<int>>("mapped");
+    QTest::addColumn<QString>("port");   // remembered
+    QTest::addColumn<QString>("steps");  // "+usb0" a new adapter, "+7"/"-7" port 7 back/pulled,
+                                         // "=" the entry above chosen with the keyboard
+    QTest::addColumn<QString>("shown");  // numbers, "!" marked "(未连接)", the choice in brackets
+    QTest::addColumn<QString>("stored");
+    Row("start", QList<int>{3, 7}, "5", "", "[3] 7", "3");
+    Row("plugged in", QList<int>{3}, "3", "+usb0", "1 [3]", "3");
+    Row("chosen pulled", QList<int>{3, 7}, "7", "-7", "3 [7!]", "7");
+    Row("other pulled", QList<int>{3, 7}, "7", "-3", "[7]", "7");
+    Row("pulled, back", QList<int>{3, 7}, "7", "-7 +7", "3 [7]", "7");
+    Row("pulled, other", QList<int>{3, 7}, "7", "-7 =", "[3]", "3");
+    Row("none before", QList<int>{}, "", "+usb0", "[1]", "1");
+  }
+  void portsFollow() {
+    QFETCH(QList<int>, mapped);
+    QFETCH(QString, port);
+    QFETCH(QString, steps);
+    FormMainRig rig(mapped);
+    if (!port.isEmpty()) rig.store.SetValue("ComPort", port);
+    auto form = rig.Make();
+    form->show();
+    auto* combo = Child<QComboBox>(form.get(), "ComboComPort");
+    for (const QString& step : steps.split(' ', Qt::SkipEmptyParts)) {
+      const QString device = rig.dir.filePath("tty" + step.mid(1));
+      if (step == "=") QTest::keyClick(combo, Qt::Key_Up);
+      if (step[0] == '-') QFile::remove(device);
+      if (step[0] == '+') QFile(device).open(QIODevice::WriteOnly);
+      if (step == "+usb0") rig.plugged << device;
+      rig.clock.RunFor(std::chrono::seconds(2));  // seen within two seconds
+    }
+    QStringList entries;
+    for (int i = 0; i < combo->count(); ++i) {
+      const QString text = combo->itemText(i);
+      const QString entry =
+          text.section(' ', 0, 0).mid(3) + (text.endsWith(" (未连接)") ? "!" : "");
+      entries << (i == combo->currentIndex() ? '[' + entry + ']' : entry);
+    }
+    QTEST(entries.join(' '), "shown");
+    QTEST(rig.store.Value("ComPort"), "stored");
+  }
+
+  void verifiedWrite_data() {
+    QTest::addColumn<bool>("boxOn");
+    QTest::addColumn<bool>("stuck");         // the terminal keeps 9 in its byte 36 (transmit power)
+    QTest::addColumn<QStringList>("lines");  // the read-back's and the check's
+    Row("kept", true, false, QStringList{"读取成功!", "校验成功"});
+    Row("stuck byte", true, true,
+        QStringList{"读取成功!", "校验失败:lora_tx_power", "lora_tx_power: wrote 22, read 9"});
+    Row("box off", false, true, QStringList{});
+  }
+  void verifiedWrite() {
+    QFETCH(bool, boxOn);
+    QFETCH(bool, stuck);
+    FormMainRig rig({1});
+    auto form = rig.Make();
+    auto* box = Child<QCheckBox>(form.get(), "CheckVerifyWrite");
+    QVERIFY(box->isChecked());
+    box->setFocus();
+    if (!boxOn) QTest::keyClick(box, Qt::Key_Space);
+    QCOMPARE(rig.store.Value("VerifyWrite"), boxOn ? "" : "0");
+    const QByteArray before = form->Image().Bytes(0, 4096);
+    Click(form.get(), "CommandWrite");
+    QVERIFY(rig.clock.RunUntil([&] { return Lines(form.get()).contains("设置成功"); }));
+    if (stuck) rig.terminal.Memory().SetByte(36, 9);
+    QVERIFY(rig.RunToEnd(*form));
+    const QStringList after = Lines(form.get()).mid(Lines(form.get()).indexOf("设置成功") + 1);
+    QTEST(after.filter(QRegularExpression("^校验|: wrote |^读取成功")), "lines");
+    QCOMPARE(form->Image().Bytes(0, 4096), before);  // read back, not into the form
+  }
+
+  void compare_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("count");
+    const QStringList differ = {"device_address: 1 | 7", "lora_tx_power: 22 | 10",
+                                "adc3_offset: 0 | -1.5"};
+    Row("file", "CommandCompareFile", "other.quelt", differ + QStringList{"mqtt_user: ab | "},
+        "与other.quelt有4处不同。");
+    Row("terminal", "CommandCompareTerminal", "终端",
+        differ + QStringList{"firmware_minor: 0 | 35"}, "与终端有4处不同。");
+    Row("same file", "CommandCompareFile", "same.quelt", QStringList{}, "与same.quelt没有不同。");
+  }
+  void compare() {
+    QFETCH(QString, button);
+    QFETCH(QString, source);
+    FormMainRig rig({1});
     auto form = rig.Make();
     ParameterImage& image = form->Image();
-    auto* list = Child<QListWidget>(form.get(), "ListMsg");
-    auto* channels = Child<QComboBox>(form.get(), "ComboChannel");
-    image.SetByte(1025, 0x41);
-    image.SetByte(1024, 0x23);
-    image.SetByte(1027, 2);
-    image.SetWord(14, 10);
-    form->ShowIdentity();
-    QCOMPARE(list->count(), 3);
-    QCOMPARE(list->item(1)->text(), QString("固件版本:41.23.Kestrel"));
-    QCOMPARE(list->item(2)->text(), QString("生产日期:2019-1-1"));
-    QCOMPARE(list->currentRow(), 2);
-    QCOMPARE(channels->count(), 6);
-    QCOMPARE(channels->currentIndex(), 0);  // 10 is beyond the six
-    image.SetByte(1025, 0x91);
-    image.SetWord(14, 20);
-    form->ShowIdentity();
-    QCOMPARE(channels->currentText(), QString("21-902MHz"));
-    image.SetWord(14, 40);  // a file loaded later: its place in the band's list
-    form->ShowImage();
-    QCOMPARE(channels->currentIndex(), 40);
+    image.StampValidMarker();
+    image.WriteImageText(228, 16, "ab");  // mqtt_user: a read does not carry it
+    const ParameterImage before = image;
+    ParameterImage other = before;
+    if (source != "same.quelt") {
+      for (auto [byte, value] : {std::pair{0, 7}, {36, 10}, {48, 0xDC}, {49, 0x85}})
+        other.SetByte(byte, uint8_t(value));  // channel 3 offset 0x85DC: -1.5
+      other.WriteImageText(228, 16, "");
+    }
+    rig.terminal.Memory() = other;
+    rig.terminal.SetIdentity({35, 0, 0, 0});
+    rig.prompts.QueueFile(rig.WriteFile(source, other.Bytes(0, 10240)));
+    Click(form.get(), "CommandCompare");
+    auto* window = Child<QDialog>(form.get(), "FormCompare");
+    Click(window, button);
+    auto* table = Child<QTableWidget>(window, "TableCompare");
+    auto* count = Child<QLabel>(window, "LabelCompareCount");
+    QVERIFY(rig.clock.RunUntil([&] { return count->text().startsWith("与" + source); }));
+    QStringList rows;
+    for (int r = 0; r < table->rowCount(); ++r)
+      rows << table->item(r, 0)->text() + ": " + table->item(r, 2)->text() + " | " +
+                  table->item(r, 3)->text();
+    QTEST(rows, "rows");
+    QCOMPARE(table->horizontalHeaderItem(3)->text(), source);
+    QTEST(count->text(), "count");
+    QVERIFY(image == before);
   }
 
-  void sameAsDevice() {
+  // Steps: a number typed as the address; "ok"/"cancel" the next answer to "覆盖当前数据？";
+  // "@name" the next file chosen ("@": none; else site.quelt); a button clicked; "close:"
+  // and the answer to the unsaved-edits question; "name>control" a file dropped on a control.
+  void files_data() {
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("title");      // after "TR5906配置工具"; "closed" once closed
+    QTest::addColumn<QString>("prompts");    // their first lines
+    QTest::addColumn<int>("asked");          // the unsaved-edits question
+    QTest::addColumn<QString>("addresses");  // in site.quelt and in the form
+    Row("edit", "7", "*", "", 0, "9 7");
+    Row("edit undone", "7 1", "", "", 0, "9 1");
+    Row("read", "7 CommandRead", "", "", 0, "9 1");
+    Row("write", "7 CommandWrite", "", "", 0, "9 7");
+    Row("save, edit", "7 CommandSave 12", " - site.quelt*", "保存", 0, "7 12");
+    Row("open", "7 ok CommandLoad", " - site.quelt", "打开|覆盖当前数据？", 0, "9 9");
+    Row("open, cancel", "7 cancel CommandLoad", "*", "打开|覆盖当前数据？", 0, "9 7");
+    Row("open short file", "@short.quelt ok CommandLoad", "",
+        "打开|覆盖当前数据？|short.quelt 不是配置文件", 0, "9 1");
+    Row("no file chosen", "7 @ CommandLoad @ CommandSave", "*", "打开|保存", 0, "9 7");
+    Row("close", "close:Cancel", "closed", "", 0, "9 1");
+    Row("close, cancel", "7 close:Cancel", "*", "", 1, "9 7");
+    Row("close, discard", "7 close:Discard", "closed", "", 1, "9 7");
+    Row("close, save", "7 close:Save", "closed", "保存", 1, "7 7");
+    Row("close, no file", "7 @ close:Save", "*", "保存", 1, "9 7");
+    Row("drop on the list", "7 ok site.quelt>ListMsg", " - site.quelt", "覆盖当前数据？", 0, "9 9");
+    Row("drop on a box", "ok A.QUELT>TextDeviceAddr", " - A.QUELT", "覆盖当前数据？", 0, "9 9");
+    Row("drop firmware", "fw.hex>ListMsg", "", "文档有误", 0, "9 1");
+    Row("drop other file", "notes.txt>ListMsg", "", "", 0, "9 1");
+  }
+  void files() {
+    QFETCH(QString, steps);
+    QFETCH(QString, title);
+    FormMainRig rig({1});
+    for (const char* name : {"short.quelt", "fw.hex", "notes.txt"}) rig.WriteFile(name, name);
+    rig.WriteFile("A.QUELT", '\x09' + QByteArray(10239, '\0'));
+    rig.prompts.SetDefaultFile(rig.WriteFile("site.quelt", '\x09' + QByteArray(10239, '\0')));
+    auto form = rig.Make();
+    form->show();
+    for (const QString& step : steps.split(' ')) {
+      if (step[0].isDigit()) TypeAddress(form.get(), step);
+      if (step == "ok" || step == "cancel") rig.prompts.QueueOkCancel(step == "ok");
+      if (step[0] == '@')
+        rig.prompts.QueueFile(step.size() > 1 ? rig.dir.filePath(step.mid(1)) : "");
+      if (step.startsWith("Command")) Click(form.get(), step);
+      if (step.contains('>'))
+        Drop(Child(form.get(), step.section('>', 1)), rig.dir.filePath(step.section('>', 0, 0)));
+      rig.prompts.saveAnswer = step == "close:Save"      ? Answer::Save
+                               : step == "close:Discard" ? Answer::Discard
+                                                         : Answer::Cancel;
+      if (step.startsWith("close:")) form->close();  // a real close event
+      QVERIFY(rig.RunToEnd(*form));
+    }
+    QTRY_COMPARE(form->isVisible() ? form->windowTitle().remove("TR5906配置工具") : "closed",
+                 title);
+    QStringList prompts;
+    for (const QString& text : rig.prompts.Texts())
+      prompts << text.section("：", 0, 0).remove(rig.dir.path() + '/');
+    QTEST(prompts.join('|'), "prompts");
+    QTEST(rig.prompts.saveAsked, "asked");
+    QFile file(rig.dir.filePath("site.quelt"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QTEST(QString::number(file.read(1)[0]) + ' ' +
+              Child<QLineEdit>(form.get(), "TextDeviceAddr")->text(),
+          "addresses");
+  }
+
+  void messageList_data() {
+    QTest::addColumn<int>("clicked");
+    QTest::addColumn<int>("shiftUps");  // Shift+Up presses after the click
+    QTest::addColumn<QString>("copied");
+    Row("newest line", -1, 0, "读取成功!");
+    Row("one line", 1, 0, "Try(1):9600,N,8,1");
+    Row("upwards", 2, 2, "读取数据\nTry(1):9600,N,8,1\n读取成功!");
+  }
+  void messageList() {
+    QFETCH(int, clicked);
+    QFETCH(int, shiftUps);
     FormMainRig rig;
     auto form = rig.Make();
+    form->show();
+    for (const char* line : {"读取数据", "Try(1):9600,N,8,1", "读取成功!"}) form->AddMessage(line);
     auto* list = Child<QListWidget>(form.get(), "ListMsg");
-    form->Image().SetWord(10, 1);
-    form->ShowImage();
-    QCOMPARE(form->LinkSettings(), QString("9600,N,8,1"));  // not before "Same as device"
-    QTest::mouseClick(Child<QPushButton>(form.get(), "CommandSetForComm"), Qt::LeftButton);
-    QCOMPARE(form->LinkSettings(), QString("9600,E,8,1"));
-    QCOMPARE(form->Engine().FormatIndex(), 1);
-    QCOMPARE(list->item(list->count() - 1)->text(), QString("软件串口格式为:9600,E,8,1(1 0 1)"));
-    form->Image().SetWord(11, 2);  // outside the table: the line, and no position
-    form->ShowImage();
-    QTest::mouseClick(Child<QPushButton>(form.get(), "CommandSetForComm"), Qt::LeftButton);
-    QCOMPARE(form->LinkSettings(), QString("9600,E,8,2"));
-    QCOMPARE(form->Engine().FormatIndex(), -1);
-  }
-
-  void fileDialogHelpers() {
-    QCOMPARE(WidgetPrompts::WithDefaultSuffix("/tmp/site", "quelt"), QString("/tmp/site.quelt"));
-    QCOMPARE(WidgetPrompts::WithDefaultSuffix("/tmp/site.quelt", "quelt"),
-             QString("/tmp/site.quelt"));
-    QCOMPARE(WidgetPrompts::WithDefaultSuffix("/tmp/v1.2/fw", "hex"), QString("/tmp/v1.2/fw.hex"));
-    QCOMPARE(WidgetPrompts::Filters(false), QStringList({"烧录文件(*.quelt)", "所有文件(*.*)"}));
-    QCOMPARE(WidgetPrompts::Filters(true), QStringList({"烧录文件(*.hex)", "所有文件(*.*)"}));
+    if (clicked >= 0)
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                        list->visualItemRect(list->item(clicked)).center());
+    for (int i = 0; i < shiftUps; ++i) QTest::keyClick(list, Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    QTEST(QGuiApplication::clipboard()->text(), "copied");
+    // "保存列表": the second entry of the context menu; every line, UTF-8.
+    const QString path = rig.dir.filePath("log.txt");
+    form->findChild<MessageListMenu*>()->SetFileChooser([&] { return path; });
+    QTimer::singleShot(0, [] {
+      for (auto key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return})
+        QTest::keyClick(QApplication::activePopupWidget(), key);
+    });
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, {5, 5}, list->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(list->viewport(), &menu);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("读取数据\nTry(1):9600,N,8,1\n读取成功!\n"));
   }
 };
 
