@@ -218,8 +218,8 @@ class TestEditors : public QObject {
              // The option boxes; the rules' corners are tst_editorrules'.
              {"TextDeviceAddr", "Tab", "1a-2.", "12", 0, "0c00"},
              {"TextDeviceAddr", "Enter", "300", "255", 0, "ff00"},
-             {"TextUartLostTime", "Tab", "0", "1", 116, "0100"},
-             {"TextUartPackageSize", "Tab", "256", "255", 118, "ff00"},
+             {"TextUartLostTime", "Tab", "", "10", 116, "0a00"},
+             {"TextUartPackageSize", "Tab", "0", "1", 118, "0100"},
              {"TextResetCycle", "Tab", "9000", "8640", 122, "c021"},
              {"TextIdleCycle", "Tab", "", "6", 124, "0600"},
              {"TextSavePeriod", "Tab", "70000", "65535", 136, "ffff"},
