@@ -11,37 +11,28 @@
 #include <functional>
 
 /// tr5906-sim in the background; stopped (SIGTERM, then killed) when destroyed.
-class SimProcess {
- public:
+struct SimProcess {
+  QProcess process;
+  QString path;  ///< the pseudo-terminal device the tool opens
   ~SimProcess() { Stop(); }
   /// Starts the simulator; true once it has printed its device path.
   bool Start(const QStringList& arguments) {
-    process_.start(QStringLiteral(TR5906_SIM), arguments);
-    for (int i = 0; i < 50 && !process_.canReadLine(); ++i) process_.waitForReadyRead(100);
-    path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-    return path_.startsWith(QLatin1Char('/'));
+    process.start(QStringLiteral(TR5906_SIM), arguments);
+    for (int i = 0; i < 50 && !process.canReadLine(); ++i) process.waitForReadyRead(100);
+    path = QString::fromLocal8Bit(process.readLine()).trimmed();
+    return path.startsWith(QLatin1Char('/'));
   }
-  /// The pseudo-terminal device the tool opens.
-  QString Path() const { return path_; }
-  /// Ends the simulator as Ctrl-C does (it then writes its dump files); its
-  /// exit code, or -1 when it had to be killed.
-  int Stop() {
-    if (process_.state() == QProcess::NotRunning) return process_.exitCode();
-    ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
-    if (process_.waitForFinished(5000))
-      return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-    Kill();
-    return -1;
+  /// Ends the simulator as Ctrl-C does (it then writes its dump files).
+  void Stop() {
+    if (process.state() == QProcess::NotRunning) return;
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    if (!process.waitForFinished(5000)) Kill();
   }
   /// Makes the simulator vanish at once, as a pulled cable does.
   void Kill() {
-    process_.kill();
-    process_.waitForFinished(2000);
+    process.kill();
+    process.waitForFinished(2000);
   }
-
- private:
-  QProcess process_;
-  QString path_;
 };
 
 /// The outcome of one tr5906ctl run.
