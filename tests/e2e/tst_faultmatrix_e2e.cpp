@@ -121,8 +121,7 @@ class TestFaultMatrixEndToEnd : public QObject {
     QFETCH(QString, error);
     QFETCH(QString, file);
     QFETCH(QByteArray, bytes);
-    QFile::remove(File("memory"));
-    QFile::remove(File("flash"));
+    for (const char* dump : {"memory", "flash"}) QFile::remove(File(dump));
     SimProcess terminal;
     QVERIFY(terminal.Start(
         sim + QStringList{"--dump-image", File("memory"), "--dump-flash", File("flash")}));
