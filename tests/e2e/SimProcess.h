@@ -26,12 +26,7 @@ struct SimProcess {
   void Stop() {
     if (process.state() == QProcess::NotRunning) return;
     ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
-    if (!process.waitForFinished(5000)) Kill();
-  }
-  /// Makes the simulator vanish at once, as a pulled cable does.
-  void Kill() {
-    process.kill();
-    process.waitForFinished(2000);
+    if (!process.waitForFinished(5000)) process.kill();
   }
 };
 

@@ -127,7 +127,7 @@ class TestFaultMatrixEndToEnd : public QObject {
         sim + QStringList{"--dump-image", File("memory"), "--dump-flash", File("flash")}));
     lines.replace("PTY", terminal.path);
     const CtlRun run = RunCtl(command + QStringList{"--port", terminal.path, "--retries", "0"},
-                              20000, trigger, [&terminal](QProcess&) { terminal.Kill(); });
+                              20000, trigger, [&terminal](QProcess&) { terminal.process.kill(); });
     terminal.Stop();
     // One line for the reliability report: case, expected, seen.
     qInfo().noquote() << QString("MATRIX\t%1\texit %2, \"%3\"\texit %4, last line \"%5\"; %6 s")

@@ -72,6 +72,12 @@ class TestQtSerialLinkPty : public QObject {
     QCOMPARE(master.Line(), qMakePair(baud, flags));
     QVERIFY(link.SetSettings("4800,N,8,1"));  // takes effect at the next open
     QCOMPARE(master.Line().first, baud);
+    link.Close();
+    QVERIFY(::write(master.fd, "stale", 5) == 5);  // before an open: belongs to no request
+    QVERIFY(link.Open());
+    QCOMPARE(master.Line().first, 4800u);
+    QTest::qWait(20);
+    QCOMPARE(link.ReadAll(), "");
   }
 
   void openFailureIsReportedWithTheDevice() {
