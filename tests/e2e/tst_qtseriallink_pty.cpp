@@ -123,7 +123,6 @@ class TestQtSerialLinkPty : public QObject {
     QTest::qWait(100);
     QCOMPARE(reasons.size(), lost);
     QVERIFY(reasons.join("").contains(master.path) || !lost);
-    QVERIFY(!link.Open());  // the device is gone
   }
 };
 
