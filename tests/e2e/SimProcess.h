@@ -1,110 +1,81 @@
 #pragma once
-// Child processes of the end-to-end tests: the simulated terminal on a
-// pseudo-terminal and runs of tr5906ctl, each with a hard time limit so that
-// no test can hang.
-
+// Child processes of the end-to-end tests: tr5906-sim on a pseudo-terminal and
+// runs of tr5906ctl, each with a hard time limit so that no test can hang.
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 
 #include <signal.h>
 
-/// tr5906-sim running in the background; stopped (SIGTERM, then killed) when
-/// destroyed.
-class SimProcess {
- public:
-  SimProcess() = default;
-  ~SimProcess() { Stop(); }
-  SimProcess(const SimProcess&) = delete;
-  SimProcess& operator=(const SimProcess&) = delete;
+#include <functional>
 
+/// tr5906-sim in the background; stopped (SIGTERM, then killed) when destroyed.
+struct SimProcess {
+  QProcess process;
+  QString path;  ///< the pseudo-terminal device the tool opens
+  ~SimProcess() { Stop(); }
   /// Starts the simulator; true once it has printed its device path.
   bool Start(const QStringList& arguments) {
-    process_.setProgram(QStringLiteral(TR5906_SIM));
-    process_.setArguments(arguments);
-    process_.start();
-    if (!process_.waitForStarted(5000)) return false;
-    QElapsedTimer timer;
-    timer.start();
-    while (!process_.canReadLine() && timer.elapsed() < 5000) {
-      if (process_.state() != QProcess::Running) return false;
-      process_.waitForReadyRead(100);
-    }
-    if (!process_.canReadLine()) return false;
-    path_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
-    return path_.startsWith(QLatin1Char('/'));
+    process.start(QStringLiteral(TR5906_SIM), arguments);
+    for (int i = 0; i < 50 && !process.canReadLine(); ++i) process.waitForReadyRead(100);
+    path = QString::fromLocal8Bit(process.readLine()).trimmed();
+    return path.startsWith(QLatin1Char('/'));
   }
-
-  /// The pseudo-terminal device the tool opens.
-  QString Path() const { return path_; }
-
-  /// Ends the simulator like Ctrl-C would (it then writes its dump files);
-  /// returns its exit code, or -1 when it had to be killed.
-  int Stop() {
-    if (process_.state() == QProcess::NotRunning) return process_.exitCode();
-    ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
-    if (!process_.waitForFinished(5000)) {
-      process_.kill();
-      process_.waitForFinished(2000);
-      return -1;
-    }
-    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+  /// Ends the simulator as Ctrl-C does (it then writes its dump files).
+  void Stop() {
+    if (process.state() == QProcess::NotRunning) return;
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    if (!process.waitForFinished(5000)) process.kill();
   }
-
-  /// Makes the simulator vanish at once, as a pulled cable does.
-  void Kill() {
-    if (process_.state() == QProcess::NotRunning) return;
-    process_.kill();
-    process_.waitForFinished(2000);
-  }
-
-  /// Waits for the simulator to end by itself (after a hang-up).
-  bool WaitForExit(int ms) { return process_.waitForFinished(ms); }
-
-  QString ErrorOutput() { return QString::fromUtf8(process_.readAllStandardError()); }
-
- private:
-  QProcess process_;
-  QString path_;
 };
 
 /// The outcome of one tr5906ctl run.
 struct CtlRun {
   int exitCode = -1;  ///< -1 when it crashed or had to be killed
-  bool timedOut = false;
+  bool triggered = false;
   QStringList lines;  ///< standard output, line by line
   QString errors;     ///< standard error
   qint64 elapsedMs = 0;
 };
 
-/// Runs tr5906ctl to its end, killing it after `limitMs`. `interruptAfterMs`
-/// (when >= 0) sends SIGINT that long after its first output line, when its
-/// transaction (and its Ctrl-C handling) is under way.
-inline CtlRun RunCtl(const QStringList& arguments, int limitMs = 20000, int interruptAfterMs = -1) {
+/// Runs tr5906ctl to its end, killing it after `limitMs`; `onTrigger` runs once
+/// when its standard output first shows `trigger`.
+inline CtlRun RunCtl(const QStringList& arguments, int limitMs = 20000,
+                     const QString& trigger = QString(),
+                     const std::function<void(QProcess&)>& onTrigger = {}) {
   CtlRun run;
   QProcess process;
-  process.setProgram(QStringLiteral(TR5906_CTL));
-  process.setArguments(arguments);
   QElapsedTimer timer;
   timer.start();
-  process.start();
-  if (!process.waitForStarted(5000)) return run;
-  if (interruptAfterMs >= 0) {
-    process.waitForReadyRead(limitMs);
-    if (!process.waitForFinished(interruptAfterMs) && process.state() == QProcess::Running)
-      ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+  process.start(QStringLiteral(TR5906_CTL), arguments);
+  QByteArray out;
+  process.waitForStarted(5000);
+  while (process.state() == QProcess::Running && timer.elapsed() < limitMs) {
+    process.waitForReadyRead(50);
+    out += process.readAllStandardOutput();
+    if (!run.triggered && !trigger.isEmpty() && out.contains(trigger.toUtf8())) {
+      run.triggered = true;
+      onTrigger(process);
+    }
   }
-  if (!process.waitForFinished(limitMs)) {
-    run.timedOut = true;
-    process.kill();
-    process.waitForFinished(2000);
-  }
+  const bool killed = process.state() != QProcess::NotRunning;
+  if (killed) process.kill();
+  process.waitForFinished(2000);
   run.elapsedMs = timer.elapsed();
-  if (!run.timedOut && process.exitStatus() == QProcess::NormalExit)
-    run.exitCode = process.exitCode();
-  const QString out = QString::fromUtf8(process.readAllStandardOutput());
-  run.lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  if (!killed && process.exitStatus() == QProcess::NormalExit) run.exitCode = process.exitCode();
+  out += process.readAllStandardOutput();
+  run.lines = QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   run.errors = QString::fromUtf8(process.readAllStandardError());
   return run;
+}
+
+inline QByteArray ReadFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline QString WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
 }
