@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <functional>
 
-/// Prompts answered from a queue per kind of question (Cancel, or no file, once
-/// it is empty); every prompt is recorded with its text or title, in order.
+/// Prompts answered from a queue per kind of question (Cancel, or the default
+/// file, once it is empty); every prompt is recorded with its text or title, in order.
 class ScriptedPrompts : public Prompts {
  public:
   enum class Type { Critical, Information, AskRetry, AskOkCancel, ChooseFile };
@@ -34,12 +34,13 @@ class ScriptedPrompts : public Prompts {
     lastDefaultName_ = defaultName;
     lastHex_ = hex;
     Record(Type::ChooseFile, title);
-    return files_.isEmpty() ? QString() : files_.dequeue();
+    return files_.isEmpty() ? defaultFile_ : files_.dequeue();
   }
 
   void QueueRetry(bool retry) { retries_.enqueue(retry); }
   void QueueOkCancel(bool ok) { okCancel_.enqueue(ok); }
   void QueueFile(const QString& path) { files_.enqueue(path); }
+  void SetDefaultFile(const QString& path) { defaultFile_ = path; }
   /// Runs on every prompt before it is answered.
   void SetHook(std::function<void(const Prompt&)> hook) { hook_ = std::move(hook); }
 
@@ -66,6 +67,7 @@ class ScriptedPrompts : public Prompts {
   QQueue<bool> retries_;
   QQueue<bool> okCancel_;
   QQueue<QString> files_;
+  QString defaultFile_;
   FileMode lastMode_ = FileMode::Open;
   QString lastDefaultName_;
   bool lastHex_ = false;
