@@ -66,8 +66,8 @@ class TestFaultMatrixEndToEnd : public QObject {
     QStringList longLog{"--wire"};
     for (int i = 0; i < 20; ++i)
       longLog << "--log" << QString("entry %1 of a long core log").arg(i);
-    const QString lost =
-        "串口错误:PTY: Input/output error (the device is gone: adapter unplugged?)";
+    // The system's reason is left out: EIO or ENOTTY, whichever call meets the pulled cable first.
+    const QString lost = "串口错误:PTY (the device is gone: adapter unplugged?)";
     row("read / healthy terminal", {"read", "-o", File("read.quelt")}, {"--image", pattern}, "", 0,
         "读取数据|Try(0):9600,N,8,1|0%|" + progress +
             "|读取成功!|REZUZODO|固件版本:41.23.Kestrel_Old|生产日期:2024-5-1",
@@ -137,8 +137,9 @@ class TestFaultMatrixEndToEnd : public QObject {
                                   QString::number(run.elapsedMs / 1000.0, 'f', 1));
     QVERIFY2(trigger.isEmpty() || run.triggered, qPrintable(run.lines.join('|')));
     QCOMPARE(run.exitCode, exitCode);
-    QVERIFY2(("|" + run.lines.join('|') + "|").contains("|" + lines + "|") || lines.isEmpty(),
-             qPrintable(run.lines.join('|')));
+    const QString seen = run.lines.join('|').replace(
+        QRegularExpression("(串口错误:[^|]*): [^|(]+ (\\(the device is gone)"), "\\1 \\2");
+    QVERIFY2(("|" + seen + "|").contains("|" + lines + "|") || lines.isEmpty(), qPrintable(seen));
     QVERIFY2(run.errors.contains(error), qPrintable(run.errors));
     QVERIFY2(run.elapsedMs < 10000, qPrintable(QString::number(run.elapsedMs)));
     for (const char* success : {"读取成功!", "设置成功", "读取完毕!", "升级成功！"})
