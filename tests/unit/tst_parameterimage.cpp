@@ -3,6 +3,8 @@
 #include <QtTest>
 
 #include "image/Defaults.h"
+#include "image/FieldLabels.h"
+#include "image/FieldTable.h"
 #include "image/Identity.h"
 #include "image/ParameterImage.h"
 
@@ -65,6 +67,46 @@ class TestParameterImage : public QObject {
     image.Store(kExt + 4, reinterpret_cast<const uint8_t*>(field.constData()), int(field.size()));
     QCOMPARE(image.ReadImageText(4, int(field.size())), text);
   }
+  // How a technician knows a field: the caption of its page, its tab, its control.
+  void labels_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("label");  // group|tab|control|row,column|english|chinese
+    QTest::newRow("list") << "lora_tx_power"
+                          << "1|ComboTxPower|-1,-1|TX Power|发射功率";
+    QTest::newRow("485 port") << "rs485_baud"
+                              << "0|ComboBaudRate_1|-1,-1|RS-485 BaudRate|实串口波特率";
+    QTest::newRow("grid cell")
+        << "adc3_offset"
+        << "2|MSHFlexGridAdcParam|3,2|Channel 3 Offset Voltage|信道3 修正电流/电压";
+    QTest::newRow("9th channel") << "adc9_kind"
+                                 << "-1||-1,-1|Channel 9 Type|信道9 类型";
+    QTest::newRow("mqtt window") << "mqtt_client_id"
+                                 << "4|CommandMqttSetting|-1,-1|Client ID|客户端ID";
+    QTest::newRow("variables") << "var_AO1_name"
+                               << "4|CommandVarSetting|-1,-1|AO1 Var Name|AO1 变量名";
+    QTest::newRow("serial number") << "serial_number"
+                                   << "-1|CommandFactory|-1,-1|Serial Number|生产序列号";
+    QTest::newRow("reserved") << "word65"
+                              << "-1||-1,-1|Reserved word 65|保留字65";
+    QTest::newRow("identity") << "hardware_variant"
+                              << "-1||-1,-1|Hardware variant|硬件型号";
+  }
+  void labels() {
+    QFETCH(QString, field);
+    QFETCH(QString, label);
+    const FieldLabel l = FieldLabels::Of(FieldTable::Named(field));
+    QCOMPARE(QStringLiteral("%1|%2|%3,%4|%5|%6")
+                 .arg(FieldLabels::TabIndex(l.group))
+                 .arg(l.control)
+                 .arg(l.row)
+                 .arg(l.column)
+                 .arg(l.english, l.chinese),
+             label);
+    // No field is left to fall back on its bare name.
+    for (const Field& f : FieldTable::Fields())
+      QVERIFY2(FieldLabels::Caption(f, false) != QLatin1String(f.name), f.name);
+  }
+
   void defaults() {
     // Words 0 to 68 as the terminal's manual lists them.
     const int words[69] = {1,   1,   2019, 1,   1,   96,  0,   1,  8,  96, 0,  1,      8,   100,
