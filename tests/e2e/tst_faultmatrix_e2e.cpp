@@ -20,13 +20,12 @@ QByteArray PatternFile() {
 }
 
 /// The two flash pages firmware_linear.hex touches, from 0x0801F800 (0x1F800 in
-/// the dump) to 0x080207FF:
-/// erased, and after the update the file's 3, 10, 17, ... (adding 7) from
-/// 0x0801FFC0 to 0x080204FF.
+/// the dump) to 0x080207FF: erased, and after the update holding the file's bytes
+/// from 0x0801FFC0 on.
 QByteArray TwoPages(bool updated) {
   QByteArray pages(0x1000, '\xFF');
-  for (int i = 0; updated && i < 1344; ++i) pages[0x7C0 + i] = char(3 + 7 * i);
-  return pages;
+  const QByteArray file = ReadFile(TR5906_TEST_DATA "/firmware_linear.bin");
+  return updated ? pages.replace(0x7C0, int(file.size()), file) : pages;
 }
 
 }  // namespace
