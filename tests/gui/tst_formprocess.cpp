@@ -56,7 +56,7 @@ class TestFormProcess : public QObject {
     QVERIFY(rig.clock.RunUntil([&] { return rig.transfer.CurrentAddress() >= 0x08010100; }));
     QCOMPARE(label->text(), "完成进度:50%");
     QCOMPARE(bar->value(), 501);  // 256 of 511 bytes, in a range of 1000
-    form.close();  // neither closing nor Esc breaks off a flash write
+    form.close();                 // neither closing nor Esc breaks off a flash write
     QTest::keyClick(&form, Qt::Key_Escape);
     QVERIFY(form.isVisible());
     QVERIFY(rig.clock.RunUntil([&] { return !form.isVisible(); }));

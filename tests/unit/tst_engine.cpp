@@ -164,7 +164,7 @@ class TestEngine : public QObject {
     const QList<QByteArray> writes = rig.link.Writes();
     QCOMPARE(writes.size(), 1 + 1 + 1920 + 1);  // handshake, index, text 0x0800 to 0x7FF0, end
     QCOMPARE(writes.mid(1920), (QList<QByteArray>{QByteArray::fromHex("527fe07f"),
-                                                 QByteArray::fromHex("527ff07f"), "E"}));
+                                                  QByteArray::fromHex("527ff07f"), "E"}));
     QCOMPARE(rig.sink.Lines().last(), QString("读取完毕!"));
   }
 

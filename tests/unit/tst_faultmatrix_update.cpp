@@ -51,8 +51,7 @@ class TestFaultMatrixUpdate : public QObject {
     row("a block answered late, rewrites accepted", "");
     row("a block answered late, the next one refused once", "");
     // Which frame each belongs to cannot be told: the update never ends as a success.
-    row("two answers at once for the first block", failed + "780",
-        starts + block1.chopped(1));
+    row("two answers at once for the first block", failed + "780", starts + block1.chopped(1));
   }
 
   void update() {

@@ -48,7 +48,8 @@ class TestFileFaults : public QObject {
     QVERIFY(!WriteFile(At("folder.quelt/inside"), "x").isEmpty());
   }
   void saveAndOpen() {
-    QVERIFY(!WriteFile(At("unit.quelt"), Pattern(12000)).isEmpty());  // a longer file is replaced whole
+    // A longer file is replaced whole.
+    QVERIFY(!WriteFile(At("unit.quelt"), Pattern(12000)).isEmpty());
     ParameterImage image;
     image.SetWord(0, 7);
     image.WriteImageText(20, 50, QStringLiteral("泵"));

@@ -79,23 +79,11 @@ class TestFrame : public QObject {
   void formatTable_data() {
     QTest::addColumn<int>("position");
     QTest::addColumn<QString>("entry");
-    const auto row = [](int position, const char* entry) {
-      QTest::newRow(entry) << position << QString(entry);
-    };
-    row(0, "9600,N,8,1");
-    row(1, "9600,E,8,1");
-    row(2, "9600,O,8,1");
-    row(3, "9600,E,7,1");
-    row(4, "9600,O,7,1");
-    row(5, "19200,N,8,1");
-    row(13, "38400,E,7,1");
-    row(16, "57600,E,8,1");
-    row(22, "115200,O,8,1");
-    row(25, "2400,N,8,1");
-    row(30, "4800,N,8,1");
-    row(39, "28800,O,7,1");
-    row(40, "1200,N,8,1");
-    row(49, "128000,O,7,1");
+    for (const char* row :
+         {"0 9600,N,8,1", "1 9600,E,8,1", "2 9600,O,8,1", "3 9600,E,7,1", "4 9600,O,7,1",
+          "5 19200,N,8,1", "13 38400,E,7,1", "16 57600,E,8,1", "22 115200,O,8,1", "25 2400,N,8,1",
+          "30 4800,N,8,1", "39 28800,O,7,1", "40 1200,N,8,1", "49 128000,O,7,1"})
+      QTest::newRow(row) << QString(row).section(' ', 0, 0).toInt() << QString(row).section(' ', 1);
   }
   void formatTable() {
     QFETCH(int, position);
