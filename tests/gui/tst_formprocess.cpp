@@ -55,8 +55,9 @@ class TestFormProcess : public QObject {
     QCOMPARE(form.windowTitle(), "更新固件");
     QVERIFY(rig.clock.RunUntil([&] { return rig.transfer.CurrentAddress() >= 0x08010100; }));
     QCOMPARE(label->text(), "完成进度:50%");
-    QCOMPARE(bar->value(), 501);  // 256 of 511 bytes, in a range of 1000
-    form.close();                 // neither closing nor Esc breaks off a flash write
+    QCOMPARE(bar->value(), 501);  // of 1000: 256 of 511 bytes
+    // Neither closing nor Esc breaks off a flash write.
+    form.close();
     QTest::keyClick(&form, Qt::Key_Escape);
     QVERIFY(form.isVisible());
     QVERIFY(rig.clock.RunUntil([&] { return !form.isVisible(); }));
