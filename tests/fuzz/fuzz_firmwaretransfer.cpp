@@ -1,6 +1,6 @@
 // The firmware transfer fed arbitrary boot-loader answers (FuzzLine; 9 is a
 // refusal) for images anywhere in the flash. It must end once with the port
-// closed; every block on the wire lies inside the file's bytes and carries
+// closed; every block on the wire starts inside the file's bytes and carries
 // them scrambled, with their check byte; a healthy boot loader is updated after.
 #include "BootLoaderModel.h"
 #include "FuzzSupport.h"
@@ -10,12 +10,13 @@
 namespace {
 
 /// The data block of `count` bytes from `address` as it goes on the wire: the
-/// file's bytes, each XOR the low seven bits of its address, and the XOR of them.
+/// file's bytes, each XOR the low seven bits of its address (0 past the file's
+/// end: a block runs on to a 128-byte boundary), and the XOR of them.
 QByteArray Block(const QByteArray& file, uint32_t base, uint32_t address, int count) {
   QByteArray block;
   char check = 0;
   for (uint32_t a = address; a < address + uint32_t(count); ++a) {
-    block += char(file.at(int(a - base)) ^ (a & 0x7F));
+    block += a - base < uint32_t(file.size()) ? char(file.at(int(a - base)) ^ (a & 0x7F)) : '\0';
     check = char(check ^ block.back());
   }
   return block + check;
@@ -29,8 +30,8 @@ void CheckWire(const FakeSerialLink& link, const QByteArray& file, uint32_t base
     uint32_t address = 0;
     for (int b = 0; b < 4; ++b) address |= uint32_t{uint8_t(frame.at(2 + b))} << (8 * b);
     const int count = uint8_t(frame.at(6));
-    Check(count >= 1 && count <= 128);
-    Check(address >= base && address - base + count <= uint32_t(file.size()));
+    Check(count >= 1 && count <= 128 && FirmwareImage::Contains(int64_t{address} + count - 1));
+    Check(address >= base && address - base < uint32_t(file.size()));
     // What follows is the data block, unless the write frame was repeated
     // (refused or unanswered), which is all that can follow it otherwise.
     if (i + 1 < writes.size() && writes[i + 1].size() == count + 1 && writes[i + 1] != frame)
