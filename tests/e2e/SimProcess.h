@@ -1,8 +1,9 @@
 #pragma once
 // Child processes of the end-to-end tests: tr5906-sim on a pseudo-terminal and
 // runs of tr5906ctl, each with a hard time limit so that no test can hang.
+#include "FileBytes.h"
+
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QStringList>
 
@@ -68,14 +69,4 @@ inline CtlRun RunCtl(const QStringList& arguments, int limitMs = 20000,
   run.lines = QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   run.errors = QString::fromUtf8(process.readAllStandardError());
   return run;
-}
-
-inline QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline QString WriteFile(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? path : QString();
 }

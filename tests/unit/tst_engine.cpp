@@ -155,6 +155,19 @@ class TestEngine : public QObject {
     QCOMPARE(rig.engine.FormatIndex(), 3);
   }
 
+  // An index whose text would end past the log memory: the read stops at its last block.
+  void logStopsAtTheEndOfItsMemory() {
+    TerminalRig rig;
+    rig.terminal.SetLogBytes(0, QByteArray::fromHex("77ffffff"));
+    QVERIFY(rig.engine.StartLog());
+    QVERIFY(rig.WaitFinished() && rig.finishedOk);
+    const QList<QByteArray> writes = rig.link.Writes();
+    QCOMPARE(writes.size(), 1 + 1 + 1920 + 1);  // handshake, index, text 0x0800 to 0x7FF0, end
+    QCOMPARE(writes.mid(1920), (QList<QByteArray>{QByteArray::fromHex("527fe07f"),
+                                                  QByteArray::fromHex("527ff07f"), "E"}));
+    QCOMPARE(rig.sink.Lines().last(), QString("读取完毕!"));
+  }
+
   void oneTransactionAtATimeAndCancel() {
     TerminalRig rig;
     rig.terminal.MutableFaults().delay = 300ms;

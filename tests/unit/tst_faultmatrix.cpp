@@ -65,6 +65,9 @@ class TestFaultMatrix : public QObject {
     Row("read / answers slower than the time-out", false, "Retry(1): |Retry(1): |读取失败!", 1);
     Row("detection / answers slower than the time-out", false, "Try(54):9600,O,7,1|" + gaveUp, 1);
     Row("read / answers just inside the time-out", true, "100%|读取成功!");
+    // The terminal wakes while the user is asked: its answer is dropped, Cancel ends it.
+    Row("read / an answer while the question is open", false, "Retry(1): |Retry(2): |读取失败!", 1);
+    Row("write / an answer while the question is open", false, "Retry(1): |Retry(2): ", 1);
     // Everything before it is acknowledged again and again until the question.
     Row("read / never answers the identity", false, "25%|Retry(1): |25%|Retry(1): |25%|读取失败!",
         1, 0x40);
@@ -97,7 +100,13 @@ class TestFaultMatrix : public QObject {
     rig.engine.SetAdjustMode(txn == "adjust write");
     TerminalModel::Faults& faults = rig.terminal.MutableFaults();
     using FirstTry = TerminalModel::Faults::FirstTry;
-    faults.silent = fault == "silent";
+    faults.silent = fault == "silent" || fault.startsWith("an answer while");
+    if (fault.startsWith("an answer while"))
+      rig.prompts.SetHook([&](const ScriptedPrompts::Prompt&) {
+        faults.silent = false;
+        rig.link.InjectReceive("LBTW", 100ms);
+        rig.clock.RunFor(3s);
+      });
     faults.firstTry = fault == "silent on the first try" && !detect ? FirstTry::Handshake
                       : fault == "first data request lost"          ? FirstTry::DataRequest
                                                                     : FirstTry::None;

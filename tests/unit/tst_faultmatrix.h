@@ -23,6 +23,7 @@ class FaultyLine : public SimDevice {
   std::chrono::milliseconds delay{0};  ///< every answer starts this late
   int hangUpAfterBytes = -1;           ///< the line is cut once this many bytes were sent
   bool babble = false;                 ///< every request, at any format, gets 4 bytes of noise
+  int twice = -1;                      ///< the answer with this number (from 0) comes twice at once
 
   DeviceReply Receive(const QByteArray& bytes, const QString& settings) override {
     if (cut_) return {};
@@ -35,6 +36,7 @@ class FaultyLine : public SimDevice {
     if (babble) reply.bytes = QByteArray(4, '\0');
     reply.delay += delay;
     if (reply.bytes.isEmpty()) return reply;
+    if (answers_++ == twice) reply.bytes += reply.bytes;
     if (!std::exchange(firstDone_, true)) {
       if (dropFirstAnswer) reply.bytes.clear();
       if (!replaceFirstAnswer.isEmpty()) reply.bytes = replaceFirstAnswer;
@@ -51,6 +53,7 @@ class FaultyLine : public SimDevice {
   bool firstDone_ = false;
   bool cut_ = false;
   long long sent_ = 0;
+  int answers_ = 0;
   quint32 state_ = 5906;
 };
 

@@ -50,6 +50,8 @@ class TestFaultMatrixUpdate : public QObject {
     row("answers just inside the time-out", "");
     row("a block answered late, rewrites accepted", "");
     row("a block answered late, the next one refused once", "");
+    // Which frame each belongs to cannot be told: the update never ends as a success.
+    row("two answers at once for the first block", failed + "780", starts + block1.chopped(1));
   }
 
   void update() {
@@ -79,6 +81,7 @@ class TestFaultMatrixUpdate : public QObject {
     if (fault.startsWith("silence after every")) loader.SetSilentAfterBlock(0, -1);
     if (fault.contains("late")) loader.SetLateBlock(1);  // block 2 is its repeat
     line.noise = fault == "garbage";
+    if (fault.startsWith("two answers")) line.twice = 3;  // start, erase, write, block
     if (fault.startsWith("hang-up")) line.hangUpAfterBytes = 4 + 4 + 6 + 7 + 129 + 6 + 7 + 60;
     if (fault.startsWith("answers")) line.delay = fault.contains("slower") ? 1100ms : 990ms;
     rig.prompts.SetHook([&](const ScriptedPrompts::Prompt&) {

@@ -1,5 +1,5 @@
 // The parameter image: text and word fields written and read, the start-up
-// defaults, the identity lines (fields as shown: the read-back lines of tst_production).
+// defaults, the identity lines (fields as shown: the lines of tst_readbackcheck).
 #include <QtTest>
 
 #include "image/Defaults.h"

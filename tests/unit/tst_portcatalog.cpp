@@ -1,6 +1,7 @@
 // Port numbers and the remembered port in a settings store in a temporary
 // file. The selection rules of a refresh are checked through the window's port
 // list (tst_formmain), real devices through tr5906ctl ports (tst_ctl_e2e).
+#include "FileBytes.h"
 #include "link/PortCatalog.h"
 #include "link/QtSettingsStore.h"
 
@@ -52,10 +53,8 @@ class TestPortCatalog : public QObject {
   }
   void storeTakesInAnotherProgramsChange() {
     QVERIFY(store_->SetValue("ComPort", "3"));
-    QFile file(StorePath());  // tr5906ctl, say; a length of its own, as file times are coarse
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[General]\nComPort=15\n");
-    file.close();
+    // tr5906ctl, say; a length of its own, as file times are coarse
+    QVERIFY(!WriteFile(StorePath(), "[General]\nComPort=15\n").isEmpty());
     QVERIFY(store_->SetValue("ComPort", "3"));
     QCOMPARE(QtSettingsStore(StorePath()).Value("ComPort"), "3");
   }
