@@ -72,6 +72,7 @@ void FormMain::BuildControls() {
   tabStrip1_ = Make<QTabBar>("TabStrip1");
   tabStrip1_->setExpanding(false);
   tabStrip1_->setDrawBase(true);
+  tabStrip1_->setUsesScrollButtons(false);  // whole captions; larger fonts widen the window
   for (int i = 0; i < 5; ++i) tabStrip1_->addTab(QString());
   left->addWidget(tabStrip1_);
 
@@ -134,9 +135,9 @@ QWidget* FormMain::BuildPortBar() {
   auto* grid = new QGridLayout(frame);
   grid->addWidget(Make<QLabel>("LabelComPort"), 0, 0);
   comboComPort_ = Make<QComboBox>("ComboComPort");
-  // Entries name the device too ("COM7 (ttyUSB0)"); long ones are elided.
-  comboComPort_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  comboComPort_->setMinimumContentsLength(16);
+  // Entries name the device and its state too ("COM7 (pts/0) (not connected)"):
+  // the list is as wide as its longest entry.
+  comboComPort_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   comboComPort_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   grid->addWidget(comboComPort_, 0, 1);
   grid->addWidget(Make<QPushButton>("CommandComFresh"), 0, 2);
