@@ -39,8 +39,10 @@ QLineEdit* NumberBox(const QString& name) {
 
 QComboBox* List(const QString& name) {
   auto* combo = Make<QComboBox>(name);
+  // As wide as its longest entry, at any font (a fixed minimum width would let
+  // the layout squeeze it below its text), and never narrower than 8 characters.
   combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  combo->setMinimumWidth(110);
+  combo->setMinimumContentsLength(8);
   return combo;
 }
 

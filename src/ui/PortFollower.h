@@ -39,9 +39,9 @@ class PortFollower : public QObject {
   /// the entries of vanished ports leave the list.
   void Chosen(int index);
 
-  /// " (未连接)" / " (not connected)" after a chosen port that is gone.
+  /// "(未连接)" / "(not connected)", after a chosen port that is gone.
   static QString MissingMark(bool english);
-  /// " (占用)" / " (in use)" after a port another program holds.
+  /// "(占用)" / "(in use)", after a port another program holds.
   static QString HeldMark(bool english);
 
  protected:
