@@ -105,8 +105,7 @@ void FormCompare::ShowDifferences(const ParameterImage& other, const QString& so
       table_->setItem(row, column, new QTableWidgetItem(texts[column]));
     QTableWidgetItem* caption = table_->item(row, kCaption);
     caption->setData(Qt::UserRole, QString::fromLatin1(difference.field->name));
-    caption->setFlags(caption->flags() | Qt::ItemIsUserCheckable);
-    caption->setCheckState(Qt::Unchecked);
+    caption->setCheckState(Qt::Unchecked);  // items can be ticked by default
   }
   const int count = static_cast<int>(differences.size());
   labelCount_->setText(

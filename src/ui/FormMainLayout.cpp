@@ -39,9 +39,10 @@ QLineEdit* NumberBox(const QString& name) {
 
 QComboBox* List(const QString& name) {
   auto* combo = Make<QComboBox>(name);
-  // As wide as its longest entry, at any font (a fixed minimum width would let
-  // the layout squeeze it below its text), and never narrower than 8 characters.
+  // As wide as its longest entry at any font, never squeezed below it by the
+  // layout, and never narrower than 8 characters.
   combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  combo->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
   combo->setMinimumContentsLength(8);
   return combo;
 }
@@ -140,7 +141,7 @@ QWidget* FormMain::BuildPortBar() {
   // Entries name the device and its state too ("COM7 (pts/0) (not connected)"):
   // the list is as wide as its longest entry.
   comboComPort_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  comboComPort_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  comboComPort_->setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::Fixed);
   grid->addWidget(comboComPort_, 0, 1);
   grid->addWidget(Make<QPushButton>("CommandComFresh"), 0, 2);
   grid->addWidget(Make<QLabel>("LabelComSetting"), 1, 0, 1, 2);
