@@ -9,6 +9,7 @@
 #include "link/PortCatalog.h"
 #include "link/QtSettingsStore.h"
 #include "ui/FormMain.h"
+#include "ui/QtTranslations.h"
 #include "ui/WidgetPrompts.h"
 
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
 /// With TR5906_SCREENSHOT_DIR set (scripts/screenshot), keeps `widget` there as `name`.png.
@@ -91,7 +93,10 @@ struct FormMainRig {
     ports.SetDeviceLister([this] { return plugged; });
     ports.SetProber([](const QString&) { return true; });
   }
+  ~FormMainRig() { qDeleteAll(qApp->findChildren<QTranslator*>()); }
+  /// The window as the program makes it, Qt's own texts in its language.
   std::unique_ptr<FormMain> Make(bool english = false, bool service = false) {
+    QtTranslations::Install(*qApp, english);
     return std::make_unique<FormMain>(FormMainServices{link, updateLink, clock, ports, &prompts},
                                       FormMainOptions{english, service});
   }
