@@ -6,6 +6,7 @@
 #include "link/QtSettingsStore.h"
 #include "ui/Artwork.h"
 #include "ui/FormMain.h"
+#include "ui/QtTranslations.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
   FormMainOptions options;
   options.english = parser.isSet(english);
   options.service = parser.isSet(service);
+  QtTranslations::Install(app, options.english);  // Qt's buttons and dialogs too
   FormMain window({link, updateLink, clock, ports, nullptr}, options);
   // A port that does not open: besides the message box, the list gets the
   // system's reason and the usual cause.

@@ -195,6 +195,13 @@ QString FieldLabels::Caption(const Field& field, bool english) {
   return english ? label.english : label.chinese;
 }
 
+QString FieldLabels::CaptionWithGroup(const Field& field, bool english) {
+  const FieldLabel label = Of(field);
+  const QString group = GroupName(label.group, english);
+  return english ? QStringLiteral("%1 (%2)").arg(label.english, group)
+                 : QStringLiteral("%1(%2)").arg(label.chinese, group);
+}
+
 QString FieldLabels::GroupName(FieldGroup group, bool english) {
   switch (group) {
     case FieldGroup::SerialPorts:

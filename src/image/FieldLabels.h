@@ -44,6 +44,9 @@ class FieldLabels {
   /// The group's name as the window names it ("串口参数" / "Serial Ports"; the
   /// unshown group: "不在页面上" / "Not on a page").
   static QString GroupName(FieldGroup group, bool english);
+  /// The caption followed by its group's name: "发射功率(通信参数)" /
+  /// "TX Power (Options)", "有效标志(不在页面上)" / "Valid marker (Not on a page)".
+  static QString CaptionWithGroup(const Field& field, bool english);
   /// The tab of the main window a group is on (0 to 4), or -1.
   static int TabIndex(FieldGroup group);
 };

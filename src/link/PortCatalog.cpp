@@ -106,21 +106,32 @@ QList<int> PortCatalog::AssignSystemDevices() {
 
 QList<PortCatalog::Entry> PortCatalog::Scan() {
   QList<Entry> present;
+  held_.clear();
 #ifdef Q_OS_WIN
+  const QStringList listed = lister_ ? lister_() : QStringList();
   for (int number = kFirstPort; number <= kLastPort; ++number) {
     const QString device = DeviceFor(number);
-    if (prober_ && prober_(device)) present.append({number, device, EntryText(number, device)});
+    const Entry entry{number, device, EntryText(number, device)};
+    if (prober_ && prober_(device))
+      present.append(entry);
+    else if (listed.contains(device) || listed.contains(QStringLiteral("\\\\.\\") + device))
+      held_.append(entry);  // the system lists it: another program holds it
   }
 #else
   const QList<Entry> mapped = Mappings();
   for (const Entry& entry : mapped) {
     // A missing device file cannot open: no need to ask the driver.
     if (!QFileInfo::exists(entry.device)) continue;
-    if (prober_ && prober_(entry.device)) present.append(entry);
+    if (prober_ && prober_(entry.device))
+      present.append(entry);
+    else
+      held_.append(entry);  // there, but another program holds it
   }
 #endif
   return present;
 }
+
+bool PortCatalog::Opens(const QString& device) const { return prober_ && prober_(device); }
 
 PortCatalog::Selection PortCatalog::Refresh(int currentPort) {
   Selection selection;

@@ -62,6 +62,11 @@ class PortCatalog {
   /// open. Numbers without a device (or whose device file is missing) are
   /// skipped without an open attempt.
   QList<Entry> Scan();
+  /// The ports of the last Scan whose device exists but did not open
+  /// (another program holds them), ascending.
+  const QList<Entry>& Held() const { return held_; }
+  /// Whether `device` opens now (an open and close through the prober).
+  bool Opens(const QString& device) const;
 
   /// The port-list refresh: assigns new devices, scans, and applies the
   /// selection rules for `currentPort`: the remembered port found is
@@ -98,4 +103,5 @@ class PortCatalog {
   SettingsStore& store_;
   DeviceLister lister_;
   Prober prober_;
+  QList<Entry> held_;
 };

@@ -24,22 +24,48 @@ void PortWatcher::Rebase() { known_ = catalog_.PresentDevices(); }
 void PortWatcher::Look() {
   if (idle_ && !idle_()) return;
   QStringList now = catalog_.PresentDevices();
-  if (now == known_) return;
+  if (now == known_) {
+    if (++looks_ % kHeldEvery == 0) LookAtHeld();
+    return;
+  }
   known_ = std::move(now);
   if (changed_) changed_();
 }
 
+bool PortWatcher::LookAtHeld() {
+  if (idle_ && !idle_()) return false;
+  for (const QString& device : held_) {
+    if (!catalog_.Opens(device)) continue;
+    held_.clear();  // the handler's scan says which are still held
+    if (changed_) changed_();
+    return true;
+  }
+  return false;
+}
+
 PortWatcher::Followed PortWatcher::Follow(const QList<PortCatalog::Entry>& present, int chosenPort,
                                           const QString& chosenText, const QString& missingMark) {
+  return Follow(present, {}, chosenPort, chosenText, missingMark, QString());
+}
+
+PortWatcher::Followed PortWatcher::Follow(const QList<PortCatalog::Entry>& present,
+                                          const QList<PortCatalog::Entry>& held, int chosenPort,
+                                          const QString& chosenText, const QString& missingMark,
+                                          const QString& heldMark) {
   Followed result;
   result.entries = present;
   result.portNumber = chosenPort;
+  for (PortCatalog::Entry entry : held) {
+    entry.text += QLatin1Char(' ') + heldMark;
+    int at = 0;
+    while (at < result.entries.size() && result.entries[at].number < entry.number) ++at;
+    result.entries.insert(at, entry);
+  }
   if (chosenPort == 0) {
-    if (result.entries.isEmpty()) return result;
-    result.selectedIndex = 0;
-    result.portNumber = result.entries.first().number;
+    if (present.isEmpty()) return result;
+    chosenPort = present.first().number;  // the first port that opens
+    result.portNumber = chosenPort;
     result.choiceChanged = true;
-    return result;
   }
   int at = 0;
   while (at < result.entries.size() && result.entries[at].number < chosenPort) ++at;

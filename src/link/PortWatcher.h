@@ -22,6 +22,8 @@ class PortWatcher {
  public:
   /// Time between two looks; a change is seen within two of them.
   static constexpr std::chrono::milliseconds kInterval{1000};
+  /// Every this many looks the held devices are tried too (about every 2 s).
+  static constexpr int kHeldEvery = 2;
 
   PortWatcher(PortCatalog& catalog, Clock& clock);
   ~PortWatcher();
@@ -41,6 +43,14 @@ class PortWatcher {
   /// One look, as the timer does it.
   void Look();
 
+  /// Devices that are there but did not open at the last scan (another
+  /// program holds them). While idle they are tried every kHeldEvery looks;
+  /// one that opens now is a change.
+  void SetHeldDevices(const QStringList& devices) { held_ = devices; }
+  /// Tries the held devices now (the list is being opened); runs the changed
+  /// handler and returns true when one of them opens.
+  bool LookAtHeld();
+
   /// The port list after a change.
   struct Followed {
     QList<PortCatalog::Entry> entries;  ///< ascending by number
@@ -55,6 +65,14 @@ class PortWatcher {
   /// the choice.
   static Followed Follow(const QList<PortCatalog::Entry>& present, int chosenPort,
                          const QString& chosenText, const QString& missingMark);
+  /// The same with the ports another program holds (`held`) listed too, in
+  /// number order, each followed by a blank and `heldMark`; a chosen port
+  /// that is held stays chosen, marked so, not as missing. A held port never
+  /// becomes the choice by itself.
+  static Followed Follow(const QList<PortCatalog::Entry>& present,
+                         const QList<PortCatalog::Entry>& held, int chosenPort,
+                         const QString& chosenText, const QString& missingMark,
+                         const QString& heldMark);
 
  private:
   PortCatalog& catalog_;
@@ -62,4 +80,6 @@ class PortWatcher {
   std::function<bool()> idle_;
   std::function<void()> changed_;
   QStringList known_;
+  QStringList held_;
+  int looks_ = 0;
 };

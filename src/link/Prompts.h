@@ -10,6 +10,13 @@ class Prompts {
   virtual ~Prompts() = default;
   /// Critical icon, OK button ("请重新选择端口！", "文档有误", ...).
   virtual void Critical(const QString& text) = 0;
+  /// The same with `details` behind the box's details button (a refused
+  /// file's line and reason, the values of a failed check). Prompts without
+  /// such a button say the text alone.
+  virtual void CriticalDetails(const QString& text, const QString& details) {
+    (void)details;
+    Critical(text);
+  }
   /// Exclamation icon, OK button ("升级成功").
   virtual void Information(const QString& text) = 0;
   /// Critical icon, Retry and Cancel buttons; true for Retry.

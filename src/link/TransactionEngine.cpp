@@ -311,6 +311,8 @@ void TransactionEngine::SetServiceTransfer(bool enabled, bool serialNumber) {
 
 void TransactionEngine::SetReadAdjustByte(bool on) { d_->readAdjustByte = on; }
 
+void TransactionEngine::SetReadTarget(ParameterImage* target) { d_->readTarget = target; }
+
 bool TransactionEngine::StartRead() { return d_->Start(Kind::Read); }
 bool TransactionEngine::StartWrite() { return d_->Start(Kind::Write); }
 bool TransactionEngine::StartReset() { return d_->Start(Kind::Reset); }

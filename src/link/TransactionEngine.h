@@ -57,6 +57,11 @@ class TransactionEngine {
   /// A read also reads the adjust byte (0x03F0) before the identity bytes,
   /// so that the adjust byte of a write can be checked; off by default.
   void SetReadAdjustByte(bool on);
+  /// A read stores what it reads into `target` instead of the engine's image
+  /// (nullptr: the engine's image), so that a read that fails part-way
+  /// leaves the engine's image as it was; the caller takes `target` over
+  /// once the read has succeeded. `target` outlives the engine's reads.
+  void SetReadTarget(ParameterImage* target);
 
   /// Each Start returns false (and does nothing) while another transaction
   /// runs. Otherwise the transaction starts; its end is reported once,

@@ -61,6 +61,7 @@ struct TransactionEngine::State {
   bool service = false;
   bool serviceSerialNumber = false;
   bool readAdjustByte = false;
+  ParameterImage* readTarget = nullptr;  ///< where a read stores (nullptr: image)
 
   // Request state.
   Frame::Request request;

@@ -156,7 +156,7 @@ void TransactionEngine::State::WriteStep() {
 
 void TransactionEngine::State::ReadStep(const QByteArray& answer) {
   if (step >= plan.size()) return;
-  Frame::StoreReadData(answer, plan[step].address, image);
+  Frame::StoreReadData(answer, plan[step].address, readTarget ? *readTarget : image);
   Line(Progress(static_cast<int>(step)));
   ++step;
   SendStep();

@@ -77,6 +77,8 @@ const Caption kCaptions[] = {
     {"CommandLoad", "&Open", "打开配置(&O)"},
     {"CommandClr", "Clear", "清除"},
     {"CommandClear", "Clear", "清除"},
+    {"CheckVerifyWrite", "Verify after write", "写入后校验"},
+    {"CommandCompare", "Compare", "对比配置"},
     // Design texts: Chinese in both languages unless English is chosen, where
     // these English texts of our own stand in.
     {"LabelAdjustVol", "Voltage Adjust:", "电压校正:"},

@@ -2,16 +2,24 @@
 #include "ui/FormMain.h"
 
 #include "image/Defaults.h"
+#include "image/FieldLabels.h"
 #include "link/PortCatalog.h"
 #include "link/SerialLink.h"
 #include "ui/AdcGrid.h"
 #include "ui/Artwork.h"
 #include "ui/Captions.h"
+#include "ui/CloseGuard.h"
+#include "ui/ColumnFitter.h"
+#include "ui/CompareAction.h"
 #include "ui/DioGrid.h"
-#include "ui/FormMainExtras.h"
+#include "ui/FileDrops.h"
 #include "ui/ListMsgSink.h"
+#include "ui/MessageListMenu.h"
 #include "ui/OptionEditors.h"
+#include "ui/PortFollower.h"
+#include "ui/UnsavedEdits.h"
 #include "ui/WidgetPrompts.h"
+#include "ui/WriteReadBack.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -22,6 +30,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 FormMain::FormMain(const FormMainServices& services, const FormMainOptions& options,
@@ -42,20 +51,52 @@ FormMain::FormMain(const FormMainServices& services, const FormMainOptions& opti
   sink_ = std::make_unique<ListMsgSink>(listMsg_);
   engine_ = std::make_unique<TransactionEngine>(link_, clock_, *prompts_, *sink_, image_);
   engine_->SetLanguageEnglish(english_);
+  engine_->SetReadTarget(&readImage_);
   engine_->SetFinishedHandler(
       [this](TransactionEngine::Kind kind, bool ok) { TransactionFinished(kind, ok); });
   setWindowIcon(ApplicationIcon());
   resize(1000, 820);
+  TransactionHost& host = *this;
+  portFollower_ = std::make_unique<PortFollower>(*comboComPort_, ports_, clock_, host, english_,
+                                                 [this](int index) { ComboComPort_Click(index); });
   Load();
   ConnectButtons();
-  extras_ = std::make_unique<FormMainExtras>(*this);
+  BuildFeatures();
 }
 
 FormMain::~FormMain() {
-  extras_.reset();
-  // The engine goes first: it may still hold the port and a timer.
+  // The features and then the engine: they may still hold the port and a timer.
+  drops_.reset();
+  closeGuard_.reset();
+  compare_.reset();
+  readBack_.reset();
+  portFollower_.reset();
   engine_.reset();
   if (link_.IsOpen()) link_.Close();
+}
+
+void FormMain::BuildFeatures() {
+  // The views the features are handed.
+  TransactionHost& host = *this;
+  FormView& form = *this;
+  edits_ = new UnsavedEdits(this, image_, english_);
+  const Parts parts{link_, clock_, *prompts_, *sink_};
+  readBack_ = std::make_unique<WriteReadBack>(
+      *findChild<QCheckBox*>(QStringLiteral("CheckVerifyWrite")), ports_.Store(), host, parts);
+  readBack_->SetFinishedHandler([this](bool passed, const ParameterImage& written) {
+    // Kept only when the terminal was seen to hold it.
+    if (passed)
+      edits_->MarkKept(written);
+    else
+      edits_->Check();
+  });
+  compare_ = std::make_unique<CompareAction>(*this, form, host, parts, english_);
+  closeGuard_ = std::make_unique<CloseGuard>(*this, *edits_, *prompts_, image_, english_);
+  drops_ = std::make_unique<FileDrops>(
+      *this, host, *prompts_, [this](Prompts& prompts) { OpenConfigFile(prompts); },
+      [this](Prompts& prompts) { UpdateFirmware(prompts); });
+  new ColumnFitter({adcGrid_, dioGrid_}, this);
+  new MessageListMenu(listMsg_, english_);
 }
 
 void FormMain::Load() {
@@ -69,6 +110,7 @@ void FormMain::Load() {
   picture1_->setVisible(!service_);
   check1_->setVisible(service_);
   commandFactory_->setVisible(service_);
+  tabStrip1_->setTabEnabled(4, service_);  // the tab stays, but names no page
   engine_->SetServiceTransfer(service_, false);
 
   // 3. The remembered port.
@@ -126,17 +168,11 @@ QString FormMain::ShownText(const QComboBox* combo) {
 void FormMain::RefreshPortList() {
   if (link_.IsOpen()) return;
   const PortCatalog::Selection selection = ports_.Refresh(portNumber_);
-  const QSignalBlocker block(comboComPort_);
-  comboComPort_->clear();
-  for (const PortCatalog::Entry& entry : selection.entries) {
-    comboComPort_->addItem(entry.text, entry.number);
-  }
   portNumber_ = selection.portNumber;
   engine_->SetPortNumber(portNumber_);
-  if (selection.selectedIndex >= 0) {
-    comboComPort_->setCurrentIndex(selection.selectedIndex);
-    ComboComPort_Click(selection.selectedIndex);  // selecting has the effect of a choice
-  }
+  // The ports another program holds are listed too, marked, never chosen here.
+  const int index = portFollower_->ShowRefreshed(selection);
+  if (index >= 0) ComboComPort_Click(index);  // selecting has the effect of a choice
 }
 
 void FormMain::ComboComPort_Click(int index) {
@@ -175,6 +211,21 @@ void FormMain::ShowPage(int page) {
   frameService_->setVisible(page == 5);
 }
 
+void FormMain::RevealField(const FieldLabel& label) {
+  const int tab = FieldLabels::TabIndex(label.group);
+  if (tab >= 0 && tabStrip1_->isTabEnabled(tab)) {
+    tabStrip1_->setCurrentIndex(tab);
+    TabStrip1_Click(tab);
+  }
+  auto* control = label.control.isEmpty() ? nullptr : findChild<QWidget*>(label.control);
+  if (!control || !control->isVisibleTo(this)) return;
+  if (auto* grid = qobject_cast<QTableWidget*>(control); grid && label.row >= 0)
+    grid->setCurrentCell(label.row, label.column);
+  raise();
+  activateWindow();
+  control->setFocus(Qt::OtherFocusReason);
+}
+
 void FormMain::LabelVersion_DblClick() {
   adjustMode_ = !adjustMode_;
   engine_->SetAdjustMode(adjustMode_);
@@ -203,12 +254,15 @@ bool FormMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void FormMain::closeEvent(QCloseEvent* event) {
-  if (extras_ && !extras_->MayClose()) {
+  // Every way of closing ends here: the title bar, Alt+F4, "关闭(&C)".
+  if (closeGuard_ && !closeGuard_->MayClose()) {
     event->ignore();
     return;
   }
   // A transaction still running ends here; the port is not left open.
   if (engine_->Busy()) engine_->Cancel();
+  if (readBack_->Busy()) readBack_->Cancel();
+  compare_->Close();
   if (link_.IsOpen()) link_.Close();
   event->accept();
 }

@@ -2,19 +2,25 @@
 
 #include "image/ParameterImage.h"
 #include "link/TransactionEngine.h"
+#include "ui/FormView.h"
+#include "ui/TransactionHost.h"
 
 #include <QString>
 #include <QWidget>
 
 #include <memory>
 
+struct FieldLabel;
 class AdcGrid;
 class Clock;
+class CloseGuard;
+class CompareAction;
 class DioGrid;
-class FormMainExtras;
+class FileDrops;
 class ListMsgSink;
 class OptionEditors;
 class PortCatalog;
+class PortFollower;
 class Prompts;
 class QCheckBox;
 class QComboBox;
@@ -26,6 +32,8 @@ class QListWidget;
 class QPushButton;
 class QTabBar;
 class SerialLink;
+class UnsavedEdits;
+class WriteReadBack;
 
 /// What the main window works with; the composition root hands in the real
 /// objects, the tests hand in fakes.
@@ -54,7 +62,13 @@ struct FormMainOptions {
 ///
 /// Constructing the window runs the start-up (flags, remembered port, grids,
 /// port scan, banner, captions, defaults, ShowImage, page 1, link format).
-class FormMain : public QWidget {
+///
+/// The technician's features are classes of their own, each handed the
+/// narrow view of the window it needs (TransactionHost, FormView):
+/// PortFollower (ports that follow the cable), WriteReadBack (what happens
+/// after a write), CompareAction (compare), CloseGuard (closing), FileDrops
+/// (dropped files), ColumnFitter and MessageListMenu.
+class FormMain : public QWidget, private TransactionHost, private FormView {
   Q_OBJECT
 
  public:
@@ -66,6 +80,8 @@ class FormMain : public QWidget {
   void ApplyCaptions();
   /// Shows the whole image in the controls (FillingControls set meanwhile).
   void ShowImage();
+  /// Brings the page and the control that show a field forward.
+  void RevealField(const FieldLabel& label) override;
   /// Writes the firmware, "REZUZODO" and production lines and rebuilds the
   /// LoRa channel list for the terminal's radio band.
   void ShowIdentity();
@@ -73,7 +89,7 @@ class FormMain : public QWidget {
   void AddMessage(const QString& text);
 
   /// The parameter image every control shows and every editor writes.
-  ParameterImage& Image() { return image_; }
+  ParameterImage& Image() override { return image_; }
   /// The transactions of the buttons (read, write, reset, log, detection).
   TransactionEngine& Engine() { return *engine_; }
   /// The message boxes and file dialogs in use (the injected ones or the window's).
@@ -105,7 +121,12 @@ class FormMain : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  friend class FormMainExtras;
+  // TransactionHost and FormView: what the features see of the window.
+  Setup LinkSetup() const override;
+  bool Idle() const override;
+  void SetTransactionControlsEnabled(bool enabled) override;
+  void ImageChanged() override;
+  void BuildFeatures();
 
   // FormMainLayout.cpp: the controls.
   void BuildControls();
@@ -147,13 +168,16 @@ class FormMain : public QWidget {
   void CommandSave_Click();
   void CommandLoad_Click();
   void CommandUpdate_Click();
+  /// The open and update commands with `prompts` (a dropped file's).
+  void OpenConfigFile(Prompts& prompts);
+  void UpdateFirmware(Prompts& prompts);
   void CommandMqttSetting_Click();
   void CommandVarSetting_Click();
   void CommandFactory_Click();
+  void CommandCompare_Click();
   void ClearMessages();
   void TransactionStarted(bool started);
   void TransactionFinished(TransactionEngine::Kind kind, bool succeeded);
-  void SetTransactionControlsEnabled(bool enabled);
   bool WriteSerialNumber() const;
 
   SerialLink& link_;
@@ -164,6 +188,7 @@ class FormMain : public QWidget {
   Prompts* prompts_ = nullptr;
 
   ParameterImage image_;
+  ParameterImage readImage_;  ///< where a read stores until it has succeeded
   std::unique_ptr<ListMsgSink> sink_;
   std::unique_ptr<TransactionEngine> engine_;
 
@@ -224,5 +249,12 @@ class FormMain : public QWidget {
   AdcGrid* adcGrid_ = nullptr;
   DioGrid* dioGrid_ = nullptr;
   OptionEditors* editors_ = nullptr;
-  std::unique_ptr<FormMainExtras> extras_;
+
+  // The features; they go before the engine and the message list they use.
+  UnsavedEdits* edits_ = nullptr;  ///< a child of the window
+  std::unique_ptr<PortFollower> portFollower_;
+  std::unique_ptr<WriteReadBack> readBack_;
+  std::unique_ptr<CompareAction> compare_;
+  std::unique_ptr<CloseGuard> closeGuard_;
+  std::unique_ptr<FileDrops> drops_;
 };

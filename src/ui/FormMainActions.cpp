@@ -10,9 +10,13 @@
 #include "settings/FormMqttSetting.h"
 #include "settings/FormVarSetting.h"
 #include "ui/Captions.h"
-#include "ui/FormMainExtras.h"
+#include "ui/CompareAction.h"
 #include "ui/ListMsgSink.h"
 #include "ui/OptionEditors.h"
+#include "ui/PresetFilePrompts.h"
+#include "ui/PortFollower.h"
+#include "ui/UnsavedEdits.h"
+#include "ui/WriteReadBack.h"
 #include "update/FormProcess.h"
 
 #include <QApplication>
@@ -25,9 +29,9 @@ namespace {
 
 // Controls that start a transaction or touch the port or the whole image.
 const char* const kTransactionControls[] = {
-    "CommandRead",   "CommandWrite",    "CommandResetConfig", "CommandGetErrorLog",
-    "CommandUpdate", "CommandComFresh", "ComboComPort",       "CommandSetForComm",
-    "CommandSave",   "CommandLoad",     "CommandAutoBaudrate"};
+    "CommandRead",   "CommandWrite",    "CommandResetConfig",  "CommandGetErrorLog",
+    "CommandUpdate", "CommandComFresh", "ComboComPort",        "CommandSetForComm",
+    "CommandSave",   "CommandLoad",     "CommandAutoBaudrate", "CommandCompare"};
 
 }  // namespace
 
@@ -54,14 +58,17 @@ void FormMain::ConnectButtons() {
   on("CommandMqttSetting", &FormMain::CommandMqttSetting_Click);
   on("CommandVarSetting", &FormMain::CommandVarSetting_Click);
   on("CommandFactory", &FormMain::CommandFactory_Click);
+  on("CommandCompare", &FormMain::CommandCompare_Click);
   on("CommandClear", &FormMain::ClearMessages);
   on("CommandClr", &FormMain::ClearMessages);
   if (auto* close = findChild<QPushButton*>(QStringLiteral("CommandClose"))) {
     connect(close, &QPushButton::clicked, this, &QWidget::close);
   }
   connect(tabStrip1_, &QTabBar::currentChanged, this, &FormMain::TabStrip1_Click);
-  connect(comboComPort_, qOverload<int>(&QComboBox::activated), this,
-          &FormMain::ComboComPort_Click);
+  connect(comboComPort_, qOverload<int>(&QComboBox::activated), this, [this](int index) {
+    ComboComPort_Click(index);
+    portFollower_->Chosen(index);
+  });
 }
 
 void FormMain::CommitEditing(QWidget* control) {
@@ -71,7 +78,10 @@ void FormMain::CommitEditing(QWidget* control) {
   if (QApplication::focusWidget() != control) control->setFocus(Qt::ShortcutFocusReason);
 }
 
-void FormMain::CommandRead_Click() { TransactionStarted(engine_->StartRead()); }
+void FormMain::CommandRead_Click() {
+  readImage_ = image_;  // what the read does not reach stays the form's
+  TransactionStarted(engine_->StartRead());
+}
 
 void FormMain::CommandWrite_Click() {
   engine_->SetServiceTransfer(service_, service_ && WriteSerialNumber());
@@ -109,35 +119,46 @@ void FormMain::CommandSave_Click() {
     prompts_->Critical(result.Message(english_));
     return;
   }
-  if (extras_) extras_->FileKept(path);
+  edits_->MarkFile(path);
 }
 
-void FormMain::CommandLoad_Click() {
-  const QString path = prompts_->ChooseFile(Prompts::FileMode::Open, Pick(english_, "Open", "打开"),
-                                            QString(), false);
+void FormMain::CommandLoad_Click() { OpenConfigFile(*prompts_); }
+
+void FormMain::OpenConfigFile(Prompts& prompts) {
+  const QString path =
+      prompts.ChooseFile(Prompts::FileMode::Open, Pick(english_, "Open", "打开"), QString(), false);
   if (path.isEmpty()) return;
-  if (!prompts_->AskOkCancel(
+  if (!prompts.AskOkCancel(
           Pick(english_, "Do you want to cover current data?", "覆盖当前数据？"))) {
     return;
   }
   const ConfigFile::Result result = ConfigFile::Open(path, image_);
   if (!result) {
-    prompts_->Critical(result.Message(english_));
+    prompts.Critical(result.Message(english_));
     return;
   }
   ShowImage();
-  if (extras_) extras_->FileKept(path);
+  edits_->MarkFile(path);
 }
 
-void FormMain::CommandUpdate_Click() {
-  if (engine_->Busy()) return;
+void FormMain::CommandUpdate_Click() { UpdateFirmware(*prompts_); }
+
+void FormMain::UpdateFirmware(Prompts& prompts) {
+  if (!Idle()) return;
   // The update opens the same port number on its own link.
   if (link_.IsOpen()) link_.Close();
+  // The file dialog in the window's language.
+  const QString path = prompts.ChooseFile(Prompts::FileMode::Open, Pick(english_, "Open", "打开"),
+                                          QString(), true);
+  if (path.isEmpty()) return;
+  PresetFilePrompts chosen(prompts, path);
   SetTransactionControlsEnabled(false);
-  RunFirmwareUpdate(this, *prompts_, updateLink_, clock_, *sink_, portNumber_,
-                    engine_->LinkSettings(), english_);
+  RunFirmwareUpdate(this, chosen, updateLink_, clock_, *sink_, portNumber_, engine_->LinkSettings(),
+                    english_);
   SetTransactionControlsEnabled(true);
 }
+
+void FormMain::CommandCompare_Click() { compare_->Open(); }
 
 void FormMain::CommandMqttSetting_Click() {
   FormMqttSetting dialog(image_, english_, this);
@@ -164,16 +185,45 @@ void FormMain::TransactionFinished(TransactionEngine::Kind kind, bool succeeded)
   SetTransactionControlsEnabled(true);
   commandAutoBaudrate_->setText(Pick(english_, "Auto Baudrate", "自动获取波特率"));
   if (kind == TransactionEngine::Kind::Read && succeeded) {
+    image_ = readImage_;  // the terminal's values, taken only from a whole read
     ShowImage();
     ShowIdentity();
+    edits_->MarkRead(Pick(english_, "Terminal (COM%1)", "终端(COM%1)").arg(portNumber_));
+  } else if (kind == TransactionEngine::Kind::Write && succeeded) {
+    // Kept at once without the check, else once the check has passed.
+    if (!readBack_->Start(image_)) edits_->MarkClean();
+  } else {
+    edits_->Check();
   }
-  if (extras_) extras_->TransactionFinished(kind, succeeded);
 }
 
 void FormMain::SetTransactionControlsEnabled(bool enabled) {
   for (const char* name : kTransactionControls) {
     if (auto* control = findChild<QWidget*>(QLatin1String(name))) control->setEnabled(enabled);
   }
+  if (compare_) compare_->LinkBusy(!enabled);
+}
+
+bool FormMain::Idle() const {
+  const auto* read = findChild<QWidget*>(QStringLiteral("CommandRead"));
+  return !engine_->Busy() && !(readBack_ && readBack_->Busy()) && !(compare_ && compare_->Busy()) &&
+         !link_.IsOpen() && !updateLink_.IsOpen() && (!read || read->isEnabled());
+}
+
+TransactionHost::Setup FormMain::LinkSetup() const {
+  Setup setup;
+  setup.port = portNumber_;
+  setup.linkSettings = engine_->LinkSettings();
+  setup.english = english_;
+  setup.adjust = adjustMode_;
+  setup.service = service_;
+  setup.serialNumber = service_ && WriteSerialNumber();
+  return setup;
+}
+
+void FormMain::ImageChanged() {
+  ShowImage();
+  edits_->Check();
 }
 
 bool FormMain::WriteSerialNumber() const { return editors_ && editors_->WriteSerialNumber(); }

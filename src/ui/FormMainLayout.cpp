@@ -39,8 +39,11 @@ QLineEdit* NumberBox(const QString& name) {
 
 QComboBox* List(const QString& name) {
   auto* combo = Make<QComboBox>(name);
+  // As wide as its longest entry at any font, never squeezed below it by the
+  // layout, and never narrower than 8 characters.
   combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  combo->setMinimumWidth(110);
+  combo->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
+  combo->setMinimumContentsLength(8);
   return combo;
 }
 
@@ -72,6 +75,7 @@ void FormMain::BuildControls() {
   tabStrip1_ = Make<QTabBar>("TabStrip1");
   tabStrip1_->setExpanding(false);
   tabStrip1_->setDrawBase(true);
+  tabStrip1_->setUsesScrollButtons(false);  // whole captions; larger fonts widen the window
   for (int i = 0; i < 5; ++i) tabStrip1_->addTab(QString());
   left->addWidget(tabStrip1_);
 
@@ -134,10 +138,10 @@ QWidget* FormMain::BuildPortBar() {
   auto* grid = new QGridLayout(frame);
   grid->addWidget(Make<QLabel>("LabelComPort"), 0, 0);
   comboComPort_ = Make<QComboBox>("ComboComPort");
-  // Entries name the device too ("COM7 (ttyUSB0)"); long ones are elided.
-  comboComPort_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  comboComPort_->setMinimumContentsLength(16);
-  comboComPort_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  // Entries name the device and its state too ("COM7 (pts/0) (not connected)"):
+  // the list is as wide as its longest entry.
+  comboComPort_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  comboComPort_->setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::Fixed);
   grid->addWidget(comboComPort_, 0, 1);
   grid->addWidget(Make<QPushButton>("CommandComFresh"), 0, 2);
   grid->addWidget(Make<QLabel>("LabelComSetting"), 1, 0, 1, 2);

@@ -10,6 +10,9 @@ class PresetFilePrompts : public Prompts {
   PresetFilePrompts(Prompts& inner, QString path) : inner_(inner), path_(std::move(path)) {}
 
   void Critical(const QString& text) override { inner_.Critical(text); }
+  void CriticalDetails(const QString& text, const QString& details) override {
+    inner_.CriticalDetails(text, details);
+  }
   void Information(const QString& text) override { inner_.Information(text); }
   bool AskRetry(const QString& text) override { return inner_.AskRetry(text); }
   bool AskOkCancel(const QString& text) override { return inner_.AskOkCancel(text); }

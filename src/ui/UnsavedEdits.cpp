@@ -18,13 +18,22 @@ UnsavedEdits::UnsavedEdits(QWidget* window, const ParameterImage& image, bool en
   qApp->installEventFilter(this);
 }
 
-void UnsavedEdits::MarkClean() {
-  kept_ = image_;
+void UnsavedEdits::MarkClean() { MarkKept(image_); }
+
+void UnsavedEdits::MarkKept(const ParameterImage& kept) {
+  kept_ = kept;
   Check();
 }
 
 void UnsavedEdits::MarkFile(const QString& path) {
   path_ = path;
+  source_ = QFileInfo(path).fileName();
+  MarkClean();
+}
+
+void UnsavedEdits::MarkRead(const QString& source) {
+  path_.clear();
+  source_ = source;
   MarkClean();
 }
 
@@ -35,7 +44,7 @@ void UnsavedEdits::Check() {
 
 void UnsavedEdits::UpdateTitle() {
   QString title = baseTitle_;
-  if (!path_.isEmpty()) title += QStringLiteral(" - ") + QFileInfo(path_).fileName();
+  if (!source_.isEmpty()) title += QStringLiteral(" - ") + source_;
   if (modified_) title += QLatin1Char('*');
   if (window_->windowTitle() != title) window_->setWindowTitle(title);
 }

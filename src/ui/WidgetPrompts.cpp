@@ -10,6 +10,12 @@ void WidgetPrompts::Critical(const QString& text) {
   QMessageBox::critical(parent_, kApplicationTitle, text, QMessageBox::Ok);
 }
 
+void WidgetPrompts::CriticalDetails(const QString& text, const QString& details) {
+  QMessageBox box(QMessageBox::Critical, kApplicationTitle, text, QMessageBox::Ok, parent_);
+  box.setDetailedText(details);
+  box.exec();
+}
+
 void WidgetPrompts::Information(const QString& text) {
   QMessageBox box(QMessageBox::Warning, kApplicationTitle, text, QMessageBox::Ok, parent_);
   box.exec();

@@ -11,6 +11,7 @@ class WidgetPrompts : public Prompts {
   explicit WidgetPrompts(QWidget* parent) : parent_(parent) {}
 
   void Critical(const QString& text) override;
+  void CriticalDetails(const QString& text, const QString& details) override;
   void Information(const QString& text) override;
   bool AskRetry(const QString& text) override;
   bool AskOkCancel(const QString& text) override;

@@ -85,7 +85,9 @@ bool RunFirmwareUpdate(QWidget* parent, Prompts& prompts, SerialLink& link, Cloc
   FirmwareImage image;
   IntelHexReader reader(image);
   if (!reader.ReadFile(path)) {
-    prompts.Critical(QStringLiteral("文档有误"));
+    // The line and the reason, as the command line gives them.
+    prompts.CriticalDetails(QStringLiteral("文档有误"),
+                            QStringLiteral("%1: %2").arg(path, reader.ErrorText()));
     return false;
   }
 

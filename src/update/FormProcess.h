@@ -41,7 +41,9 @@ class FormProcess : public QDialog {
 };
 
 /// The update button's whole procedure: choose a HEX file ("Open", firmware
-/// filters), read it ("文档有误" when it is wrong; the window does not open),
+/// filters; a window in another language chooses it beforehand and hands it
+/// in through `prompts`), read it ("文档有误" when it is wrong, with the line and
+/// the reason as details; the window does not open),
 /// run the update window on `link` (port `port`, the application greeted at
 /// `linkSettings`) and show "升级成功" after success. The caller has closed
 /// its own use of the port; the link's handlers are taken over meanwhile.

@@ -9,18 +9,46 @@
 #include "link/PortCatalog.h"
 #include "link/QtSettingsStore.h"
 #include "ui/FormMain.h"
+#include "ui/QtTranslations.h"
+#include "ui/WidgetPrompts.h"
 
 #include <QFile>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTranslator>
 #include <QtTest>
 
-/// Scripted prompts that also answer the question about unsaved edits.
+/// With TR5906_SCREENSHOT_DIR set (scripts/screenshot), keeps `widget` there as `name`.png.
+inline void Keep(QWidget* widget, const QString& name) {
+  const QString dir = qEnvironmentVariable("TR5906_SCREENSHOT_DIR");
+  if (!dir.isEmpty() && !name.isEmpty()) QVERIFY(widget->grab().save(dir + '/' + name + ".png"));
+}
+
+/// Scripted prompts that also answer the question about unsaved edits. With `realBoxes` a
+/// box with details is a real message box: read ("text|details|buttons"), kept as
+/// `boxName` and closed with OK as a user does.
 struct RigPrompts : ScriptedPrompts {
   SaveAnswer saveAnswer = SaveAnswer::Discard;
   int saveAsked = 0;
+  bool realBoxes = false;
+  QString boxName;
+  QStringList boxes;
   SaveAnswer AskSave(const QString&) override { return ++saveAsked, saveAnswer; }
+  void CriticalDetails(const QString& text, const QString& details) override {
+    Critical(text);
+    if (!realBoxes) return;
+    QTimer::singleShot(0, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QStringList buttons;
+      for (QAbstractButton* button : box->buttons()) buttons << button->text();
+      boxes << box->text() + '|' + box->detailedText() + '|' + buttons.join(',');
+      Keep(box, boxName);
+      box->button(QMessageBox::Ok)->click();
+    });
+    WidgetPrompts(nullptr).CriticalDetails(text, details);
+  }
 };
 
 /// One row of a data table: its tag, then a value for each column.
@@ -65,7 +93,10 @@ struct FormMainRig {
     ports.SetDeviceLister([this] { return plugged; });
     ports.SetProber([](const QString&) { return true; });
   }
+  ~FormMainRig() { qDeleteAll(qApp->findChildren<QTranslator*>()); }
+  /// The window as the program makes it, Qt's own texts in its language.
   std::unique_ptr<FormMain> Make(bool english = false, bool service = false) {
+    QtTranslations::Install(*qApp, english);
     return std::make_unique<FormMain>(FormMainServices{link, updateLink, clock, ports, &prompts},
                                       FormMainOptions{english, service});
   }

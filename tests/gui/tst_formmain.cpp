@@ -1,5 +1,5 @@
 // The main window on the in-process terminal, driven by real events, with its
-// additions (ports that follow the adapters, read-back, compare, unsaved edits).
+// features (ports that follow the cable, read-back, compare, closing, drops).
 #include "FormMainRig.h"
 #include "TextInput.h"
 #include "ui/MessageListMenu.h"
@@ -115,6 +115,7 @@ class TestFormMain : public QObject {
     Row("read", "", "CommandRead", read, "", QString("9600,N,8,1 ") + image);
     Row("read, silent", "silent", "CommandRead", "读取失败!", "检测连接！重试或取消？", none);
     Row("read, no port", "no port", "CommandRead", "读取失败!", "Please reselect COM port!", none);
+    Row("read, refused part-way", "refuse", "CommandRead", "读取失败|读取失败!", "", none);
     Row("closed during a read", "silent", "CommandRead CommandClose", "读取失败!", "", none);
     Row("detection", "19200,E,8,1", "CommandAutoBaudrate . CommandRead", read, "",
         QString("19200,E,8,1 ") + image);
@@ -128,6 +129,7 @@ class TestFormMain : public QObject {
     QFETCH(QString, steps);
     FormMainRig rig({1});
     rig.terminal.MutableFaults().silent = terminal == "silent";
+    rig.terminal.MutableFaults().refuseBlock = terminal == "refuse" ? 5 : -1;
     if (terminal.contains(',')) rig.terminal.SetFormat(terminal);
     for (auto [word, value] : {std::pair{0, 42}, {10, 1}, {14, 3}, {15, 12}, {18, 5}})
       rig.terminal.Memory().SetWord(word, uint16_t(value));
@@ -155,7 +157,8 @@ class TestFormMain : public QObject {
     QTEST(f->LinkSettings() + ' ' +
               Shown(f, "format TextDeviceAddr ComboAirRate ComboTxPower ComboChannel"),
           "shown");
-    QCOMPARE(Child<QPushButton>(f, "CommandAutoBaudrate")->text(), caption);  // stop: undone
+    QCOMPARE(Child<QPushButton>(f, "CommandAutoBaudrate")->text(), caption);        // stop: undone
+    QCOMPARE(QString::number(f->Image().GetUWord(0)), Shown(f, "TextDeviceAddr"));  // no mix
     Click(f, "CommandClear");
     f->AddMessage("c");
     Click(f, "CommandClr");
@@ -165,24 +168,30 @@ class TestFormMain : public QObject {
   }
 
   // Each kind of editor on its page, then Alt+W with the editor still open: the
-  // terminal holds the edit, and nothing else changed.
+  // terminal holds the edit, and nothing else changed. Or closed (Alt+C, the title
+  // bar) while typing: the edit is stored and asked about.
   void writeCarriesTheEdit_data() {
     QTest::addColumn<int>("tab");         // 5: the service page
     QTest::addColumn<QString>("editor");  // a box, a list, a check box or "grid:row:column"
     QTest::addColumn<QString>("input");   // typed (TextInput.h), a list's index
     QTest::addColumn<int>("offset");
     QTest::addColumn<QString>("bytes");
-    Row("typed", 2, "TextDeviceAddr", "77", 0, "4d00");
-    Row("beyond the limit", 2, "TextDeviceAddr", "300", 0, "ff00");
-    Row("pasted", 2, "TextDeviceAddr", "paste:42", 0, "2a00");
-    Row("dropped", 2, "TextUartLostTime", "drop:0", 116, "c800");
-    Row("adjust byte", 2, "TextAdjustVol", "9", 1008, "09");
-    Row("list", 2, "ComboLoraRepeat", "2", 40, "0100");
-    Row("port list", 1, "ComboParity_1", "1", 20, "0100");
-    Row("analog grid", 3, "MSHFlexGridAdcParam:1:2", "-1.2345", 44, "d284");
-    Row("digital grid", 4, "MSHFlexGriddigitalSetting:3:1", "DI", 120, "8000");
-    Row("check box", 4, "CheckCaptureEdge_2", "", 134, "05b0");
-    Row("service page", 5, "TextDeviceName", "Pump", 4116, "50756d7000");
+    QTest::addColumn<QString>("then");
+    Row("typed", 2, "TextDeviceAddr", "77", 0, "4d00", "Alt+W");
+    Row("beyond the limit", 2, "TextDeviceAddr", "300", 0, "ff00", "Alt+W");
+    Row("pasted", 2, "TextDeviceAddr", "paste:42", 0, "2a00", "Alt+W");
+    Row("dropped", 2, "TextUartLostTime", "drop:0", 116, "c800", "Alt+W");
+    Row("adjust byte", 2, "TextAdjustVol", "9", 1008, "09", "Alt+W");
+    Row("list", 2, "ComboLoraRepeat", "2", 40, "0100", "Alt+W");
+    Row("port list", 1, "ComboParity_1", "1", 20, "0100", "Alt+W");
+    Row("analog grid", 3, "MSHFlexGridAdcParam:1:2", "-1.2345", 44, "d284", "Alt+W");
+    Row("digital grid", 4, "MSHFlexGriddigitalSetting:3:1", "DI", 120, "8000", "Alt+W");
+    Row("check box", 4, "CheckCaptureEdge_2", "", 134, "05b0", "Alt+W");
+    Row("service page", 5, "TextDeviceName", "Pump", 4116, "50756d7000", "Alt+W");
+    Row("typed, Alt+C", 2, "TextDeviceAddr", "33", 0, "2100", "Alt+C");
+    Row("typed, title bar", 2, "TextDeviceAddr", "300", 0, "ff00", "title bar");
+    Row("analog grid, title bar", 3, "MSHFlexGridAdcParam:1:2", "-1.2345", 44, "d284", "title bar");
+    Row("service page, Alt+C", 5, "TextDeviceName", "Pump", 4116, "50756d7000", "Alt+C");
   }
   void writeCarriesTheEdit() {
     QFETCH(int, tab);
@@ -222,7 +231,20 @@ class TestFormMain : public QObject {
       QTest::keyClick(control, Qt::Key_A, Qt::ControlModifier);
       PutText(control, input);
     }
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_W, Qt::AltModifier);
+    QFETCH(QString, then);
+    rig.prompts.saveAnswer = Answer::Cancel;
+    QCloseEvent close;  // what the window system sends for the title bar's button or Alt+F4
+    if (then == "title bar")
+      QApplication::sendEvent(f->windowHandle(), &close);
+    else
+      QTest::keyClick(QApplication::focusWidget(), then.back() == 'C' ? Qt::Key_C : Qt::Key_W,
+                      Qt::AltModifier);
+    if (then != "Alt+W") {
+      QTRY_COMPARE(rig.prompts.saveAsked, 1);  // cancelled: still open
+      QVERIFY(f->isVisible());
+      QCOMPARE(form->Image().Bytes(offset, bytes.size() / 2).toHex(), bytes.toLatin1());
+      return;
+    }
     QTRY_VERIFY(!Child(f, "CommandRead")->isEnabled());
     QVERIFY(rig.RunToEnd(*form));
     QVERIFY(Lines(f).contains("设置成功"));
@@ -235,8 +257,9 @@ class TestFormMain : public QObject {
     QTest::addColumn<QList<int>>("mapped");
     QTest::addColumn<QString>("port");   // remembered
     QTest::addColumn<QString>("steps");  // "+usb0" a new adapter, "+7"/"-7" port 7 back/pulled,
-                                         // "=" the entry above chosen with the keyboard
-    QTest::addColumn<QString>("shown");  // numbers, "!" marked "(未连接)", the choice in brackets
+    // "=" the entry above chosen with the keyboard, "#7" port 7 held by another program, each
+    // then 2 s; "^7" held from the start, "~7" free again, "open" the list opened, "." 2 s
+    QTest::addColumn<QString>("shown");  // numbers, "!" "(未连接)", "?" "(占用)", the choice in []
     QTest::addColumn<QString>("stored");
     Row("start", QList<int>{3, 7}, "5", "", "[3] 7", "3");
     Row("plugged in", QList<int>{3}, "3", "+usb0", "1 [3]", "3");
@@ -245,6 +268,10 @@ class TestFormMain : public QObject {
     Row("pulled, back", QList<int>{3, 7}, "7", "-7 +7", "3 [7]", "7");
     Row("pulled, other", QList<int>{3, 7}, "7", "-7 =", "[3]", "3");
     Row("none before", QList<int>{}, "", "+usb0", "[1]", "1");
+    Row("held at start", QList<int>{3, 7}, "7", "^7", "[3] 7?", "3");
+    Row("held, freed", QList<int>{3, 7}, "3", "^7 ~7 .", "[3] 7", "3");
+    Row("held, list opened", QList<int>{3, 7}, "3", "^7 ~7 open", "[3] 7", "3");
+    Row("chosen held", QList<int>{3, 7}, "7", "#7 -3", "[7?]", "7");
   }
   void portsFollow() {
     QFETCH(QList<int>, mapped);
@@ -252,6 +279,10 @@ class TestFormMain : public QObject {
     QFETCH(QString, steps);
     FormMainRig rig(mapped);
     if (!port.isEmpty()) rig.store.SetValue("ComPort", port);
+    QStringList held;
+    for (const QString& step : steps.split(' ', Qt::SkipEmptyParts))
+      if (step[0] == '^') held << rig.dir.filePath("tty" + step.mid(1));
+    rig.ports.SetProber([&held](const QString& device) { return !held.contains(device); });
     auto form = rig.Make();
     form->show();
     auto* combo = Child<QComboBox>(form.get(), "ComboComPort");
@@ -261,93 +292,192 @@ class TestFormMain : public QObject {
       if (step[0] == '-') QFile::remove(device);
       if (step[0] == '+') QFile(device).open(QIODevice::WriteOnly);
       if (step == "+usb0") rig.plugged << device;
-      rig.clock.RunFor(std::chrono::seconds(2));  // seen within two seconds
+      if (step[0] == '#') held << device;
+      if (step[0] == '~') held.removeAll(device);
+      if (step == "open") QTest::mouseClick(combo, Qt::LeftButton);
+      if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+      if (!QString("^~o").contains(step[0]))
+        rig.clock.RunFor(std::chrono::seconds(2));  // seen within two seconds
     }
     QStringList entries;
     for (int i = 0; i < combo->count(); ++i) {
       const QString text = combo->itemText(i);
-      const QString entry =
-          text.section(' ', 0, 0).mid(3) + (text.endsWith(" (未连接)") ? "!" : "");
+      const QString entry = text.section(' ', 0, 0).mid(3) +
+                            (text.endsWith(" (未连接)") ? "!" : "") +
+                            (text.endsWith(" (占用)") ? "?" : "");
       entries << (i == combo->currentIndex() ? '[' + entry + ']' : entry);
     }
     QTEST(entries.join(' '), "shown");
     QTEST(rig.store.Value("ComPort"), "stored");
   }
 
+  // An address typed, then a write; the terminal as it is, keeping 9 in its byte 36
+  // (transmit power), silent from the read-back on, or silent.
   void verifiedWrite_data() {
     QTest::addColumn<bool>("boxOn");
-    QTest::addColumn<bool>("stuck");         // the terminal keeps 9 in its byte 36 (transmit power)
+    QTest::addColumn<QString>("terminal");
+    QTest::addColumn<bool>("english");
     QTest::addColumn<QStringList>("lines");  // the read-back's and the check's
-    Row("kept", true, false, QStringList{"读取成功!", "校验成功"});
-    Row("stuck byte", true, true,
-        QStringList{"读取成功!", "校验失败:lora_tx_power", "lora_tx_power: wrote 22, read 9"});
-    Row("box off", false, true, QStringList{});
+    QTest::addColumn<QString>("prompt");     // the last question
+    QTest::addColumn<QString>("mark");       // the title's unsaved mark
+    Row("kept", true, "", false, QStringList{"读取成功!", "校验成功"}, "", "");
+    Row("stuck byte", true, "stuck", false,
+        QStringList{"读取成功!", "校验失败:发射功率(通信参数)",
+                    "发射功率(通信参数): 写入 22, 读回 9"},
+        "校验失败:终端中以下字段与写入的不同:\n发射功率(通信参数)", "*");
+    Row("stuck byte, English", true, "stuck", true,
+        QStringList{"读取成功!", "Verify failed: TX Power (Options)",
+                    "TX Power (Options): wrote 22, read 9"},
+        "Verify failed: the terminal holds other values than were written in:\nTX Power (Options)",
+        "*");
+    Row("no read-back", true, "silent after write", false,
+        QStringList{"读取失败!", "校验失败:回读失败"}, "校验失败:终端无法回读，写入未经确认。",
+        "*");
+    Row("box off", false, "stuck", false, QStringList{}, "", "");
+    Row("write fails", true, "silent", false, QStringList{}, "检测连接！重试或取消？", "*");
   }
   void verifiedWrite() {
     QFETCH(bool, boxOn);
-    QFETCH(bool, stuck);
+    QFETCH(QString, terminal);
+    QFETCH(bool, english);
     FormMainRig rig({1});
-    auto form = rig.Make();
-    auto* box = Child<QCheckBox>(form.get(), "CheckVerifyWrite");
+    rig.prompts.realBoxes = true;
+    rig.prompts.boxName = english ? "" : "failed-check";
+    rig.terminal.MutableFaults().silent = terminal == "silent";
+    auto form = rig.Make(english);
+    FormMain* f = form.get();
+    f->show();
+    auto* box = Child<QCheckBox>(f, "CheckVerifyWrite");
     QVERIFY(box->isChecked());
     box->setFocus();
     if (!boxOn) QTest::keyClick(box, Qt::Key_Space);
     QCOMPARE(rig.store.Value("VerifyWrite"), boxOn ? "" : "0");
+    TypeAddress(f, "33");
     const QByteArray before = form->Image().Bytes(0, 4096);
-    Click(form.get(), "CommandWrite");
-    QVERIFY(rig.clock.RunUntil([&] { return Lines(form.get()).contains("设置成功"); }));
-    if (stuck) rig.terminal.Memory().SetByte(36, 9);
+    Click(f, "CommandWrite");
+    QVERIFY(
+        rig.clock.RunUntil([&] { return Lines(f).contains("设置成功") || !f->Engine().Busy(); }));
+    if (terminal == "stuck") rig.terminal.Memory().SetByte(36, 9);
+    rig.terminal.MutableFaults().silent = terminal.startsWith("silent");
     QVERIFY(rig.RunToEnd(*form));
-    const QStringList after = Lines(form.get()).mid(Lines(form.get()).indexOf("设置成功") + 1);
-    QTEST(after.filter(QRegularExpression("^校验|: wrote |^读取成功")), "lines");
+    const QStringList after = Lines(f).mid(Lines(f).indexOf("设置成功") + 1);
+    QTEST(after.filter(QRegularExpression("^校验|^Verify|: 写入 |: wrote |^读取.*!")), "lines");
+    QTEST(rig.prompts.Texts().value(rig.prompts.Texts().size() - 1), "prompt");
+    QTEST(QString(f->windowTitle().endsWith('*') ? "*" : ""), "mark");
     QCOMPARE(form->Image().Bytes(0, 4096), before);  // read back, not into the form
+    if (boxOn && !english && terminal == "stuck") Keep(f, "verified-write");
   }
 
+  // Steps: "file", "same" (a file equal to the form) or "terminal" to compare with; "log" the
+  // core log read from the main window meanwhile; "tick:N" row N ticked with Space, "take"
+  // "采用所选"; "dbl:N" a double-click on row N.
   void compare_data() {
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("terminal");  // "silent": it cannot be read
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QStringList>("rows");  // caption / page: form | other
     QTest::addColumn<QString>("count");
-    const QStringList differ = {"device_address: 1 | 7", "lora_tx_power: 22 | 10",
-                                "adc3_offset: 0 | -1.5"};
-    Row("file", "CommandCompareFile", "other.quelt", differ + QStringList{"mqtt_user: ab | "},
-        "与other.quelt有4处不同。");
-    Row("terminal", "CommandCompareTerminal", "终端",
-        differ + QStringList{"firmware_minor: 0 | 35"}, "与终端有4处不同。");
-    Row("same file", "CommandCompareFile", "same.quelt", QStringList{}, "与same.quelt没有不同。");
+    QTest::addColumn<QString>("after");  // the title's mark, page, address box and focus
+    const QStringList differ = {"设备地址 / 通信参数: 1 | 7", "发射功率 / 通信参数: 22 | 10",
+                                "信道3 修正电流/电压 / 模拟量参数: 0 | -1.5"};
+    const QStringList file =
+        differ + QStringList{"用户名 / 云服务配置: ab | ", "保留字13 / 不在页面上: 100 | 5"};
+    const QStringList terminal =
+        differ + QStringList{"保留字13 / 不在页面上: 100 | 5", "固件次版本 / 不在页面上: 0 | 35"};
+    Row("file", "", false, "file", file, "与other.quelt有5处不同。", " 1 1");
+    Row("terminal", "", false, "terminal", terminal, "与终端有5处不同。", " 1 1");
+    Row("terminal after a log", "", false, "log terminal", terminal, "与终端有5处不同。", " 1 1");
+    Row("terminal silent", "silent", false, "terminal", QStringList{}, "读取终端失败。", " 1 1");
+    Row("same file", "", false, "same", QStringList{}, "与same.quelt没有不同。", " 1 1");
+    Row("English", "", true, "file",
+        QStringList{"Device Addr / Options: 1 | 7", "TX Power / Options: 22 | 10",
+                    "Channel 3 Offset Voltage / Analog: 0 | -1.5",
+                    "User Name / Cloud Service: ab | ",
+                    "Reserved word 13 / Not on a page: 100 | 5"},
+        "5 fields differ from other.quelt.", " 1 1");
+    Row("take selected", "", false, "file tick:0 tick:2 tick:4 take",
+        QStringList{"发射功率 / 通信参数: 22 | 10", "用户名 / 云服务配置: ab | "},
+        "与other.quelt有2处不同。", "* 1 7");
+    Row("double-click a box", "", false, "file dbl:0", file, "与other.quelt有5处不同。",
+        " 2 1 TextDeviceAddr");
+    Row("double-click a cell", "", false, "file dbl:2", file, "与other.quelt有5处不同。",
+        " 3 1 MSHFlexGridAdcParam(3,2)");
   }
   void compare() {
-    QFETCH(QString, button);
-    QFETCH(QString, source);
+    QFETCH(QString, terminal);
+    QFETCH(bool, english);
+    QFETCH(QString, steps);
     FormMainRig rig({1});
-    auto form = rig.Make();
-    ParameterImage& image = form->Image();
-    image.StampValidMarker();
-    image.WriteImageText(228, 16, "ab");  // mqtt_user: a read does not carry it
-    const ParameterImage before = image;
+    auto form = rig.Make(english);
+    FormMain* f = form.get();
+    f->show();
+    ParameterImage before = form->Image();
+    before.StampValidMarker();
+    before.WriteImageText(228, 16, "ab");  // mqtt_user: a read does not carry it
+    rig.prompts.QueueFile(rig.WriteFile("form.quelt", before.Bytes(0, 10240)));
+    rig.prompts.QueueOkCancel(true);
+    Click(f, "CommandLoad");
+    const ParameterImage& image = form->Image();
     ParameterImage other = before;
-    if (source != "same.quelt") {
-      for (auto [byte, value] : {std::pair{0, 7}, {36, 10}, {48, 0xDC}, {49, 0x85}})
-        other.SetByte(byte, uint8_t(value));  // channel 3 offset 0x85DC: -1.5
-      other.WriteImageText(228, 16, "");
-    }
+    for (auto [byte, value] : {std::pair{0, 7}, {26, 5}, {36, 10}, {48, 0xDC}, {49, 0x85}})
+      other.SetByte(byte, uint8_t(value));  // channel 3 offset 0x85DC: -1.5
+    other.WriteImageText(228, 16, "");
     rig.terminal.Memory() = other;
     rig.terminal.SetIdentity({35, 0, 0, 0});
-    rig.prompts.QueueFile(rig.WriteFile(source, other.Bytes(0, 10240)));
-    Click(form.get(), "CommandCompare");
-    auto* window = Child<QDialog>(form.get(), "FormCompare");
-    Click(window, button);
+    rig.terminal.MutableFaults().silent = terminal == "silent";
+    const QString source = steps.startsWith("same") ? "same.quelt" : "other.quelt";
+    rig.prompts.QueueFile(
+        rig.WriteFile(source, (source == "same.quelt" ? before : other).Bytes(0, 10240)));
+    Click(f, "CommandCompare");
+    auto* window = Child<QDialog>(f, "FormCompare");
     auto* table = Child<QTableWidget>(window, "TableCompare");
-    auto* count = Child<QLabel>(window, "LabelCompareCount");
-    QVERIFY(rig.clock.RunUntil([&] { return count->text().startsWith("与" + source); }));
+    auto* terminalButton = Child<QPushButton>(window, "CommandCompareTerminal");
+    for (const QString& step : steps.split(' ')) {
+      const int row = step.section(':', 1).toInt();
+      const QRect cell = table->visualRect(table->model()->index(row, 0));
+      if (step == "log") {
+        Click(f, "CommandGetErrorLog");  // the link is busy: the compare button and
+        QVERIFY(!Child(f, "CommandCompare")->isEnabled());  // "与终端对比" wait, and say so
+        QVERIFY(!terminalButton->isEnabled());
+        QVERIFY(Child(window, "LabelCompareBusy")->isVisible());
+        QVERIFY(rig.RunToEnd(*form));
+        QVERIFY(!Child(window, "LabelCompareBusy")->isVisible());
+      }
+      if (step == "terminal") Click(window, "CommandCompareTerminal");
+      if (step == "file" || step == "same") Click(window, "CommandCompareFile");
+      if (step.startsWith("tick")) {
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::keyClick(table, Qt::Key_Space);
+      }
+      if (step == "take") Keep(window, "compare");
+      if (step == "take") Click(window, "CommandCompareTake");
+      if (step.startsWith("dbl")) {  // as the system delivers one: press, release, double-click
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+      }
+      QVERIFY(rig.RunToEnd(*form));
+    }
     QStringList rows;
     for (int r = 0; r < table->rowCount(); ++r)
-      rows << table->item(r, 0)->text() + ": " + table->item(r, 2)->text() + " | " +
-                  table->item(r, 3)->text();
+      rows << table->item(r, 0)->text() + " / " + table->item(r, 1)->text() + ": " +
+                  table->item(r, 2)->text() + " | " + table->item(r, 3)->text();
     QTEST(rows, "rows");
-    QCOMPARE(table->horizontalHeaderItem(3)->text(), source);
-    QTEST(count->text(), "count");
-    QVERIFY(image == before);
+    QFETCH(QString, count);
+    QCOMPARE(Child<QLabel>(window, "LabelCompareCount")->text(), count);
+    QVERIFY(rows.isEmpty() || count.contains(table->horizontalHeaderItem(3)->text()));
+    QFETCH(QString, after);
+    const auto shown = [&] {
+      QWidget* focus = QApplication::focusWidget();
+      auto* grid = qobject_cast<QTableWidget*>(focus);
+      return QString(f->windowTitle().endsWith('*') ? "*" : "") + ' ' +
+             QString::number(f->CurrentPage()) + ' ' + Shown(f, "TextDeviceAddr") +
+             (steps.contains("dbl") && focus ? ' ' + focus->objectName() : "") +
+             (steps.contains("dbl") && grid
+                  ? QString("(%1,%2)").arg(grid->currentRow()).arg(grid->currentColumn())
+                  : "");
+    };
+    QTRY_COMPARE(shown(), after);
+    QCOMPARE(image == before, !steps.contains("take"));
   }
 
   // Steps: a number typed as the address; "ok"/"cancel" the next answer to "覆盖当前数据？";
@@ -361,7 +491,7 @@ class TestFormMain : public QObject {
     QTest::addColumn<QString>("addresses");  // in site.quelt and in the form
     Row("edit", "7", "*", "", 0, "9 7");
     Row("edit undone", "7 1", "", "", 0, "9 1");
-    Row("read", "7 CommandRead", "", "", 0, "9 1");
+    Row("read", "7 CommandRead", " - 终端(COM1)", "", 0, "9 1");
     Row("write", "7 CommandWrite", "", "", 0, "9 7");
     Row("save, edit", "7 CommandSave 12", " - site.quelt*", "保存", 0, "7 12");
     Row("open", "7 ok CommandLoad", " - site.quelt", "打开|覆盖当前数据？", 0, "9 9");
@@ -377,6 +507,7 @@ class TestFormMain : public QObject {
     Row("drop on the list", "7 ok site.quelt>ListMsg", " - site.quelt", "覆盖当前数据？", 0, "9 9");
     Row("drop on a box", "ok A.QUELT>TextDeviceAddr", " - A.QUELT", "覆盖当前数据？", 0, "9 9");
     Row("drop firmware", "fw.hex>ListMsg", "", "文档有误", 0, "9 1");
+    Row("update", "@fw.hex CommandUpdate", "", "打开|文档有误", 0, "9 1");
     Row("drop other file", "notes.txt>ListMsg", "", "", 0, "9 1");
   }
   void files() {
@@ -450,6 +581,26 @@ class TestFormMain : public QObject {
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("读取数据\nTry(1):9600,N,8,1\n读取成功!\n"));
+  }
+  // A refused firmware file: Qt's own texts in the window's language, the line and reason
+  // as the box's details.
+  void qtTexts_data() {
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("seen");  // the file dialog's title, the box, its buttons
+    Row("Chinese", false,
+        "打开|文档有误|firmware_badsum.hex: line 2: bad checksum|确定,显示详情...");
+    Row("English", true,
+        "Open|文档有误|firmware_badsum.hex: line 2: bad checksum|OK,Show Details...");
+  }
+  void qtTexts() {
+    QFETCH(bool, english);
+    FormMainRig rig({1});
+    rig.prompts.realBoxes = true;
+    rig.prompts.QueueFile(TR5906_TEST_DATA "/firmware_badsum.hex");
+    auto form = rig.Make(english);
+    Click(form.get(), "CommandUpdate");
+    const QString seen = rig.prompts.Texts().first() + '|' + rig.prompts.boxes.join('\n');
+    QTEST(QString(seen).remove(TR5906_TEST_DATA "/"), "seen");
   }
 };
 
