@@ -107,12 +107,13 @@ std::array<uint8_t, ParameterImage::kSize> OwnedBits(const QList<Form>& forms) {
   std::memset(ones.Data(), 0xFF, ParameterImage::kSize);
   for (const Form& form : forms) {
     const Field& field = *form.assignment.field;
-    ParameterImage a = zeros;
-    ParameterImage b = ones;
-    ConfigApply::Assign(a, form.assignment);
-    ConfigApply::Assign(b, form.assignment);
-    for (int i = field.byte; i < field.byte + field.length; ++i)
-      owned[i] |= static_cast<uint8_t>(~(a.Byte(i) ^ b.Byte(i)));
+    ConfigApply::Assign(zeros, form.assignment);
+    ConfigApply::Assign(ones, form.assignment);
+    for (int i = field.byte; i < field.byte + field.length; ++i) {
+      owned[i] |= static_cast<uint8_t>(~(zeros.Byte(i) ^ ones.Byte(i)));
+      zeros.SetByte(i, 0x00);  // a field writes only its own bytes: put them back
+      ones.SetByte(i, 0xFF);
+    }
   }
   return owned;
 }
