@@ -134,6 +134,19 @@ class TestConfigText : public QObject {
     QVERIFY2(found != lines.end(), qPrintable(line));
   }
 
+  // The groups of an export: the technician's pages, or everything.
+  void groups() {
+    QStringList keys[2];
+    for (const bool all : {false, true})
+      for (const QString& line :
+           QString::fromUtf8(ConfigExport::Export(Defaults(), {all, ""})).split('\n'))
+        if (line.endsWith(':') && !line.startsWith(' ')) keys[all] << line.chopped(1);
+    QCOMPARE(keys[0].join(' '), "serial_ports communication analog digital cloud report_variables");
+    QCOMPARE(
+        keys[1].join(' '),
+        "serial_ports communication analog digital cloud report_variables service carried bytes");
+  }
+
   // Refused files: every error at once, with its line and column.
   void refused_data() {
     QTest::addColumn<QByteArray>("file");
@@ -153,11 +166,14 @@ class TestConfigText : public QObject {
         << "a.yaml:2:13: `ttl_baud`: 9650 is not a multiple of 100\n"
            "a.yaml:4:16: `adc1_offset`: 1.2345 has more than 3 decimals\n"
            "a.yaml:6:18: `lora_tx_power`: 1.5 is not a whole number";
-    QTest::newRow("bad choice") << QByteArray("serial_ports:\n  ttl_parity: X\n")
-                                << "a.yaml:2:15: `ttl_parity`: X is not one of N (0), E (1), O (2)";
+    QTest::newRow("bad choice")
+        << QByteArray("serial_ports:\n  ttl_parity: X\ncommunication:\n  repeat_enable: 65536\n")
+        << "a.yaml:2:15: `ttl_parity`: X is not one of N (0), E (1), O (2)\n"
+           "a.yaml:4:18: `repeat_enable`: 65536 is not one of off (0), on (other numbers)";
     QTest::newRow("too long in GBK")
-        << QByteArray("cloud:\n  device_sort: 泵站泵站泵站\n")
-        << "a.yaml:2:16: `device_sort`: 12 bytes in GBK, the field holds 10";
+        << QByteArray("cloud:\n  device_sort: 泵站泵站泵站\n  device_name: 泵ก\n")
+        << "a.yaml:2:16: `device_sort`: 12 bytes in GBK, the field holds 10\n"
+           "a.yaml:3:16: `device_name`: the character \"ก\" cannot be stored";
     QTest::newRow("duplicate key")
         << QByteArray("communication:\n  log_level: info\n  log_level: 关\n")
         << "a.yaml:3:3: `log_level`: given twice (first on line 2)";
@@ -212,7 +228,7 @@ class TestConfigText : public QObject {
     QTest::newRow("keys, numbers, captions")
         << QByteArray(
                "{\"serial_ports\": {\"rs485_parity\": \"E\", \"rs485_baud\": 19200},"
-               " \"communication\": {\"log_level\": \"WARNING\", \"lora_air_rate\": 12}}")
+               " \"communication\": {\"log_level\": \"Warning\", \"lora_air_rate\": 12}}")
         << QStringList{"serial_ports (串口参数 / Serial Ports):",
                        "  rs485_baud: 9600 -> 19200",
                        "  rs485_parity: N -> E",
@@ -229,15 +245,20 @@ class TestConfigText : public QObject {
                        "  adc2_multiplier: 1 -> 0.25"}
         << 46 << Hex("dc85");
     QTest::newRow("bits keep their word")
-        << QByteArray("digital:\n  din_filter_ms: 4095\n  pin_directions: 5\n")
+        << QByteArray("digital:\n  din_filter_ms: 4095\n  pin_directions: 5\nbytes:\n  120: 1f\n")
         << QStringList{"digital (数字量参数 / Digital):", "  pin_directions: 0 -> 5",
-                       "  din_filter_ms: 5 -> 4095"}
-        << 134 << Hex("ffff");
+                       "  din_filter_ms: 5 -> 4095", "bytes no field names: 1 change (120)"}
+        << 120 << Hex("bf006e0106000000000000000000ffff");
     QTest::newRow("text and raw bytes")
         << QByteArray("cloud:\n  device_name: 泵站一\nbytes:\n  1030: \"7f\"\n  140: \"01 02*5\"\n")
         << QStringList{"cloud (云服务配置 / Cloud Service):", "  device_name: \"\" -> \"泵站一\"",
                        "bytes no field names: 7 change (140 to 145, 1030)"}
         << 4116 << Hex("b1c3d5bed2bb00");
+    QTest::newRow("serial number")
+        << QByteArray("service:\n  serial_number: TR-1\n")
+        << QStringList{"service (生产序列号 / Serial Number):",
+                       "  serial_number: \"AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA\" -> \"TR-1\""}
+        << 2048 << Hex("54522d310041");
     QTest::newRow("same values, no change")
         << QByteArray("communication:\n  device_address: 1\n  repeat_enable: 转发\n")
         << QStringList{} << 0 << Hex("0100");
@@ -249,8 +270,10 @@ class TestConfigText : public QObject {
     QFETCH(QByteArray, bytes);
     const ConfigCheck check = ConfigReader::Read(file);
     QVERIFY2(check.Ok(), qPrintable(check.Lines("a.yaml").join('\n')));
-    const ParameterImage after = ConfigApply::Apply(Defaults(), check.changes).image;
-    QCOMPARE(ConfigPlan::Lines(Defaults(), after), plan);
+    ParameterImage before = Defaults();
+    Put(before, 2048, QByteArray(32, 'A'));  // a serial number without terminator
+    const ParameterImage after = ConfigApply::Apply(before, check.changes).image;
+    QCOMPARE(ConfigPlan::Lines(before, after), plan);
     QCOMPARE(after.Bytes(byte, int(bytes.size())).toHex(), bytes.toHex());
   }
 
@@ -271,6 +294,9 @@ class TestConfigText : public QObject {
     QTest::newRow("number longer than checked")
         << 13 << "TR-2026-000100"
         << "a.yaml:2:19: `mqtt_client_id`: 17 bytes in GBK, the field holds 16";
+    QTest::newRow("not provisioning")
+        << -1 << "TR-7"
+        << "a.yaml:2:19: `mqtt_client_id`: {serial} is replaced only when provisioning";
     QTest::newRow("no number given")
         << 13 << ""
         << "a.yaml:2:19: `mqtt_client_id`: {serial} needs a serial number";
