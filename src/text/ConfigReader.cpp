@@ -7,6 +7,7 @@
 #include "text/HexRuns.h"
 #include "text/ValueCheck.h"
 
+#include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
 #include <QHash>
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -76,20 +78,45 @@ int Distance(const QString& a, const QString& b) {
   return row.back();
 }
 
+/// Where each document of a text starts: only the marks are kept.
+class DocumentStarts : public YAML::EventHandler {
+ public:
+  std::vector<YAML::Mark> starts;
+  void OnDocumentStart(const YAML::Mark& mark) override { starts.push_back(mark); }
+  void OnDocumentEnd() override {}
+  void OnNull(const YAML::Mark&, YAML::anchor_t) override {}
+  void OnAlias(const YAML::Mark&, YAML::anchor_t) override {}
+  void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                const std::string&) override {}
+  void OnSequenceStart(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                       YAML::EmitterStyle::value) override {}
+  void OnSequenceEnd() override {}
+  void OnMapStart(const YAML::Mark&, const std::string&, YAML::anchor_t,
+                  YAML::EmitterStyle::value) override {}
+  void OnMapEnd() override {}
+};
+
+/// An error of the whole text.
+ConfigCheck TextError(const YAML::Mark& mark, const QString& english, const QString& chinese) {
+  ConfigCheck check;
+  check.errors.push_back(ValueCheck::Error(At(mark), QString(), english, chinese));
+  return check;
+}
+
 class Walker {
  public:
   explicit Walker(const ConfigReader::Options& options) : options_(options) {}
 
   ConfigCheck Walk(const YAML::Node& root) {
     if (root.IsNull()) {
-      Fail(At(root.Mark()), QStringLiteral("(text)"), QStringLiteral("holds no configuration"),
-           QStringLiteral("没有任何配置"));
+      Fail(At(root.Mark()), QString(), QStringLiteral("the text holds no configuration"),
+           QStringLiteral("文本中没有任何配置"));
       return result_;
     }
     if (!root.IsMap()) {
-      Fail(At(root.Mark()), QStringLiteral("(text)"),
-           QStringLiteral("is not a map of groups (serial_ports:, communication:, ...)"),
-           QStringLiteral("不是分组的映射（serial_ports:、communication: 等）"));
+      Fail(At(root.Mark()), QString(),
+           QStringLiteral("the text is not a map of groups (serial_ports:, communication:, ...)"),
+           QStringLiteral("文本不是分组的映射（serial_ports:、communication: 等）"));
       return result_;
     }
     // A newer format is refused before its keys are judged by this one.
@@ -135,8 +162,7 @@ class Walker {
   bool Key(const YAML::Node& node, QHash<QString, int>* seen, QString* key) {
     const ScalarValue at = ScalarOf(node);
     if (!node.IsScalar()) {
-      Fail(at, QStringLiteral("(key)"), QStringLiteral("a key must be a name"),
-           QStringLiteral("键必须是名字"));
+      Fail(at, QString(), QStringLiteral("a key must be a name"), QStringLiteral("键必须是名字"));
       return false;
     }
     *key = at.text;
@@ -288,15 +314,23 @@ class Walker {
 ConfigCheck ConfigReader::Read(const QByteArray& text, const Options& options) {
   Walker walker(options);
   try {
-    const std::vector<YAML::Node> documents = YAML::LoadAll(text.toStdString());
-    if (documents.size() > 1) {
-      ConfigCheck check;
-      check.errors.push_back(ValueCheck::Error(At(documents[1].Mark()), QStringLiteral("(text)"),
-                                               QStringLiteral("holds more than one document"),
-                                               QStringLiteral("包含多个文档")));
-      return check;
+    // The first two documents' starts: a second one is refused, and so is a
+    // text the parser cannot get past (it then starts the same empty
+    // document again and again at one place).
+    std::istringstream in(text.toStdString());
+    YAML::Parser parser(in);
+    DocumentStarts documents;
+    for (int k = 0; k < 2 && parser.HandleNextDocument(documents); ++k) {
     }
-    return walker.Walk(documents.empty() ? YAML::Node() : documents.front());
+    if (documents.starts.size() > 1) {
+      const YAML::Mark& second = documents.starts[1];
+      if (second.pos == documents.starts[0].pos)
+        return TextError(second, QStringLiteral("YAML syntax: cannot read on from here"),
+                         QStringLiteral("YAML 语法错误：无法从此处读下去"));
+      return TextError(second, QStringLiteral("the text holds more than one document"),
+                       QStringLiteral("文本包含多个文档"));
+    }
+    return walker.Walk(YAML::Load(text.toStdString()));
   } catch (const YAML::Exception& e) {
     ConfigCheck check;
     ScalarValue at = At(e.mark);

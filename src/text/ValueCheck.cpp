@@ -197,8 +197,8 @@ ConfigError ValueCheck::Error(const ScalarValue& at, const QString& name, const 
   ConfigError e;
   e.line = at.line;
   e.column = at.column;
-  e.english = QStringLiteral("`%1`: %2").arg(name, english);
-  e.chinese = QStringLiteral("`%1`：%2").arg(name, chinese);
+  e.english = name.isEmpty() ? english : QStringLiteral("`%1`: %2").arg(name, english);
+  e.chinese = name.isEmpty() ? chinese : QStringLiteral("`%1`：%2").arg(name, chinese);
   return e;
 }
 

@@ -32,7 +32,8 @@ class ValueCheck {
   static bool Check(const ConfigSchema::Rule& rule, const ScalarValue& value, int longestSerial,
                     Assignment* out, QList<ConfigError>* errors);
 
-  /// An error at the place of a value: "`name`: ..." in both languages.
+  /// An error at the place of a value: "`name`: ..." in both languages (an
+  /// empty name: the message alone).
   static ConfigError Error(const ScalarValue& at, const QString& name, const QString& english,
                            const QString& chinese);
 

@@ -209,8 +209,12 @@ class TestConfigText : public QObject {
            "a.yaml:6:7: `bytes`: 10: takes bytes in hexadecimal that end inside the image\n"
            "a.yaml:7:10: `bytes`: 10239: takes bytes in hexadecimal that end inside the image\n"
            "a.yaml:8:6: `bytes`: 5: overlaps the run on line 9";
+    QTest::newRow("unreadable") << QByteArray(",analog:\n  adc_type: 2\n")
+                                << "a.yaml:1:1: YAML syntax: cannot read on from here";
+    QTest::newRow("two documents") << QByteArray("analog: {}\n---\ncloud: {}\n")
+                                   << "a.yaml:2:1: the text holds more than one document";
     QTest::newRow("not a map") << QByteArray("- 1\n")
-                               << "a.yaml:1:1: `(text)`: is not a map of groups (serial_ports:, "
+                               << "a.yaml:1:1: the text is not a map of groups (serial_ports:, "
                                   "communication:, ...)";
   }
   void refused() {
