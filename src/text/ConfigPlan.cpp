@@ -6,13 +6,15 @@
 #include "text/ConfigSchema.h"
 
 #include <array>
+#include <cstring>
 
 namespace {
 
 bool Differs(const ParameterImage& a, const ParameterImage& b, const Field& field) {
   if (field.kind == FieldKind::Bits)
     return ConfigSchema::Stored(a, field) != ConfigSchema::Stored(b, field);
-  return a.Bytes(field.byte, field.length) != b.Bytes(field.byte, field.length);
+  return std::memcmp(a.Data() + field.byte, b.Data() + field.byte,
+                     static_cast<size_t>(field.length)) != 0;
 }
 
 /// "138 to 140, 1026": the offsets as ranges.
@@ -31,12 +33,15 @@ QString Ranges(const QList<int>& offsets) {
 }  // namespace
 
 QList<ConfigPlan::Row> ConfigPlan::Rows(const ParameterImage& before, const ParameterImage& after) {
+  QList<const ConfigSchema::Rule*> changed;
+  for (const ConfigSchema::Rule& rule : ConfigSchema::Rules())
+    if (Differs(before, after, *rule.field)) changed.push_back(&rule);
   QList<Row> rows;
   for (FieldGroup group : ConfigSchema::Groups()) {
-    for (const ConfigSchema::Rule& rule : ConfigSchema::Rules()) {
-      if (rule.group != group || !Differs(before, after, *rule.field)) continue;
-      rows.push_back({rule.field, ConfigExport::ValueText(before, *rule.field),
-                      ConfigExport::ValueText(after, *rule.field)});
+    for (const ConfigSchema::Rule* rule : changed) {
+      if (rule->group != group) continue;
+      rows.push_back({rule->field, ConfigExport::ValueText(before, *rule->field),
+                      ConfigExport::ValueText(after, *rule->field)});
     }
   }
   return rows;
