@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cstdlib>
 #include <exception>
 #include <sstream>
 #include <vector>
@@ -71,7 +72,7 @@ int Distance(const QString& a, const QString& b) {
       const int above = row[static_cast<size_t>(j)];
       const int cost = a[i - 1] == b[j - 1] ? 0 : 1;
       row[static_cast<size_t>(j)] =
-          std::min({above + 1, row[static_cast<size_t>(j - 1)] + 1, diagonal + cost});
+          std::min(std::min(above, row[static_cast<size_t>(j - 1)]) + 1, diagonal + cost);
       diagonal = above;
     }
   }
@@ -392,8 +393,11 @@ QString ConfigReader::Suggest(const QString& key) {
   QString best;
   if (key.size() > 64) return best;  // no name is that long
   int bestDistance = std::max<int>(2, static_cast<int>(key.size()) / 3) + 1;
+  const QString lower = key.toLower();
   for (const QString& name : known) {
-    const int d = Distance(key.toLower(), name);
+    // Lengths further apart than the best distance cannot come nearer.
+    if (std::abs(static_cast<int>(name.size() - lower.size())) >= bestDistance) continue;
+    const int d = Distance(lower, name);
     if (d < bestDistance) {
       best = name;
       bestDistance = d;
