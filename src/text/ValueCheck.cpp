@@ -207,6 +207,9 @@ QStringList ValueCheck::TextProblem(const Rule& rule, const QString& text) {
   const bool ascii = field.kind == FieldKind::SerialNumber;
   for (const QChar ch : text) {
     const char16_t c = ch.unicode();
+    if (ch == QChar::ReplacementCharacter)  // what reading bytes that are no UTF-8 gives
+      return {QStringLiteral("holds bytes that are not UTF-8 (save the file as UTF-8)"),
+              QStringLiteral("含有非 UTF-8 的字节（请以 UTF-8 保存文件）")};
     const bool control = c < 32 || c == 127;
     if (control || (ascii && c > 126) ||
         (!ascii && c > 127 && TextCodec::FromGbk(TextCodec::ToGbk(QString(ch))) != QString(ch)) ||

@@ -171,9 +171,10 @@ class TestConfigText : public QObject {
         << "a.yaml:2:15: `ttl_parity`: X is not one of N (0), E (1), O (2)\n"
            "a.yaml:4:18: `repeat_enable`: 65536 is not one of off (0), on (other numbers)";
     QTest::newRow("too long in GBK")
-        << QByteArray("cloud:\n  device_sort: 泵站泵站泵站\n  device_name: 泵ก\n")
+        << QByteArray("cloud:\n  device_sort: 泵站泵站泵站\n  device_name: 泵ก\n  apn: \xb1\xc3\n")
         << "a.yaml:2:16: `device_sort`: 12 bytes in GBK, the field holds 10\n"
-           "a.yaml:3:16: `device_name`: the character \"ก\" cannot be stored";
+           "a.yaml:3:16: `device_name`: the character \"ก\" cannot be stored\n"
+           "a.yaml:4:8: `apn`: holds bytes that are not UTF-8 (save the file as UTF-8)";
     QTest::newRow("duplicate key")
         << QByteArray("communication:\n  log_level: info\n  log_level: 关\n")
         << "a.yaml:3:3: `log_level`: given twice (first on line 2)";
