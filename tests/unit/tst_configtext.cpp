@@ -201,15 +201,15 @@ class TestConfigText : public QObject {
            "a.yaml:5:17: `install_date`: \"2024-02-30\" is not a date (YYYY-MM-DD)\n"
            "a.yaml:6:14: `mqtt_port`: \"18a3\" is not a port number (digits, at most 5)\n"
            "a.yaml:7:18: `publish_topic`: the character U+0009 cannot be stored";
-    QTest::newRow("raw and bytes")
+    QTest::newRow("bytes and raw")
         << QByteArray(
-               "carried:\n  word1: !raw 65536\ncloud:\n  apn: !raw \"00\"\nbytes:\n"
-               "  10: zz\n  10239: 00 00\n  5: \"00\"\n  4: 00 00\n")
-        << "a.yaml:2:10: `word1`: !raw takes a whole number 0 to 65535\n"
-           "a.yaml:4:8: `apn`: !raw takes 16 bytes in hexadecimal\n"
-           "a.yaml:6:7: `bytes`: 10: takes bytes in hexadecimal that end inside the image\n"
-           "a.yaml:7:10: `bytes`: 10239: takes bytes in hexadecimal that end inside the image\n"
-           "a.yaml:8:6: `bytes`: 5: overlaps the run on line 9";
+               "bytes:\n  10: zz\n  10239: 00 00\n  5: \"00\"\n  4: 00 00\n"
+               "carried:\n  word1: !raw 65536\ncloud:\n  apn: !raw \"00\"\n")
+        << "a.yaml:2:7: `bytes`: 10: takes bytes in hexadecimal that end inside the image\n"
+           "a.yaml:3:10: `bytes`: 10239: takes bytes in hexadecimal that end inside the image\n"
+           "a.yaml:4:6: `bytes`: 5: overlaps the run on line 5\n"
+           "a.yaml:7:10: `word1`: !raw takes a whole number 0 to 65535\n"
+           "a.yaml:9:8: `apn`: !raw takes 16 bytes in hexadecimal";
     QTest::newRow("unreadable") << QByteArray(",analog:\n  adc_type: 2\n")
                                 << "a.yaml:1:1: YAML syntax: cannot read on from here";
     QTest::newRow("two documents") << QByteArray("analog: {}\n---\ncloud: {}\n")
@@ -250,10 +250,10 @@ class TestConfigText : public QObject {
                        "  adc2_multiplier: 1 -> 0.25"}
         << 46 << Hex("dc85");
     QTest::newRow("bits keep their word")
-        << QByteArray("digital:\n  din_filter_ms: 4095\n  pin_directions: 5\nbytes:\n  120: 1f\n")
+        << QByteArray("digital:\n  din_filter_ms: 4095\n  pin_directions: 5\nbytes:\n  121: 83\n")
         << QStringList{"digital (数字量参数 / Digital):", "  pin_directions: 0 -> 5",
-                       "  din_filter_ms: 5 -> 4095", "bytes no field names: 1 change (120)"}
-        << 120 << Hex("bf006e0106000000000000000000ffff");
+                       "  din_filter_ms: 5 -> 4095", "bytes no field names: 1 change (121)"}
+        << 120 << Hex("a0806e0106000000000000000000ffff");
     QTest::newRow("text and raw bytes")
         << QByteArray("cloud:\n  device_name: 泵站一\nbytes:\n  1030: \"7f\"\n  140: \"01 02*5\"\n")
         << QStringList{"cloud (云服务配置 / Cloud Service):", "  device_name: \"\" -> \"泵站一\"",
