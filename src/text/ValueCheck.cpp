@@ -12,7 +12,8 @@ namespace {
 using Rule = ConfigSchema::Rule;
 using ValueKind = ConfigSchema::ValueKind;
 
-constexpr int kMaxDigits = 15;  ///< more digits than any field holds: out of range
+constexpr int kMaxDigits = 15;   ///< more digits than any field holds: out of range
+constexpr int kMaxDecimals = 9;  ///< more decimals than any field's scaling has
 
 /// "a number" / "数字" for what a field takes.
 QStringList Wants(const Rule& rule) {
@@ -69,15 +70,19 @@ bool CheckNumber(const Rule& rule, const ScalarValue& v, Assignment* out,
   }
   const Field& field = *rule.field;
   const bool negative = m.captured(1) == QLatin1String("-");
-  QString digits = m.captured(2) + m.captured(3);
+  QString fraction = m.captured(3);
+  while (fraction.endsWith(QLatin1Char('0'))) fraction.chop(1);
+  QString digits = m.captured(2) + fraction;
   while (digits.size() > 1 && digits.startsWith(QLatin1Char('0'))) digits.remove(0, 1);
   if (digits.size() > kMaxDigits) return RangeError(rule, v, errors);
+  // No field has more decimals than kMaxDecimals: more are never exact.
+  const bool tooFine = fraction.size() > kMaxDecimals;
   int64_t scale = 1;
-  for (qsizetype k = 0; k < m.captured(3).size(); ++k) scale *= 10;
+  for (qsizetype k = 0; k < fraction.size() && !tooFine; ++k) scale *= 10;
   // display = stored x multiplier / divisor, so stored = digits x divisor / (scale x multiplier).
   const int64_t numerator = digits.toLongLong() * field.divisor;
   const int64_t denominator = scale * field.multiplier;
-  if (numerator % denominator != 0) {
+  if (tooFine || numerator % denominator != 0) {
     if (field.multiplier > 1) {
       errors->push_back(ValueCheck::Error(
           v, rule.Name(),

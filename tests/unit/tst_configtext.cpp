@@ -161,11 +161,13 @@ class TestConfigText : public QObject {
            "a.yaml:4:16: `adc1_offset`: -30.5 is out of range (-30 to 30)";
     QTest::newRow("not exact")
         << QByteArray(
-               "serial_ports:\n  ttl_baud: 9650\nanalog:\n  adc1_offset: 1.2345\n"
+               "serial_ports:\n  ttl_baud: 9650\nanalog:\n  adc1_offset: 1.2345\n  adc2_offset: "
+               "0.0000000000000000000001\n"
                "communication:\n  lora_tx_power: 1.5\n")
         << "a.yaml:2:13: `ttl_baud`: 9650 is not a multiple of 100\n"
            "a.yaml:4:16: `adc1_offset`: 1.2345 has more than 3 decimals\n"
-           "a.yaml:6:18: `lora_tx_power`: 1.5 is not a whole number";
+           "a.yaml:5:16: `adc2_offset`: 0.0000000000000000000001 has more than 3 decimals\n"
+           "a.yaml:7:18: `lora_tx_power`: 1.5 is not a whole number";
     QTest::newRow("bad choice")
         << QByteArray("serial_ports:\n  ttl_parity: X\ncommunication:\n  repeat_enable: 65536\n")
         << "a.yaml:2:15: `ttl_parity`: X is not one of N (0), E (1), O (2)\n"
@@ -244,7 +246,7 @@ class TestConfigText : public QObject {
     QTest::newRow("chinese caption and decimals")
         << QByteArray(
                "communication:\n  log_port: 实串口\nanalog:\n  adc2_offset: -1.5\n"
-               "  adc2_multiplier: 0.25\n")
+               "  adc2_multiplier: 0.2500000000000000000000\n")
         << QStringList{"communication (通信参数 / Options):", "  log_port: none -> rs485",
                        "analog (模拟量参数 / Analog):", "  adc2_offset: 0 -> -1.5",
                        "  adc2_multiplier: 1 -> 0.25"}
