@@ -7,7 +7,7 @@ TR5906_JOBS="${TR5906_JOBS:-$(nproc)}"
 
 # The packages every build needs; scripts add their own.
 TR5906_BUILD_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev ccache
-  qt6-base-dev qt6-serialport-dev libgl-dev libqt6sql6-sqlite libqt6sql6-psql
+  qt6-base-dev qt6-serialport-dev libyaml-cpp-dev libgl-dev libqt6sql6-sqlite libqt6sql6-psql
   qt6-translations-l10n)
 
 ensure_packages() {
