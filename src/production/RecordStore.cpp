@@ -170,7 +170,7 @@ bool RecordStore::Failed(const QSqlQuery& query, QString* error) {
   busy_ = code == QLatin1String("5") || code == QLatin1String("6") ||
           code == QLatin1String("55P03") || code == QLatin1String("57P01") ||
           code.startsWith(QLatin1String("08")) ||
-          query.lastError().type() == QSqlError::ConnectionError;
+          (postgres_ && query.lastError().type() == QSqlError::ConnectionError);
   if (error) *error = QStringLiteral("database: %1").arg(OneLine(query.lastError()));
   return false;
 }
