@@ -2,6 +2,8 @@
 
 #include "SimDevice.h"
 
+#include <functional>
+
 class BootLoaderModel;
 
 /// The whole simulated terminal behind one line: the configuration protocol
@@ -19,8 +21,14 @@ class SimulatedDevice : public SimDevice {
 
   /// Whether the boot loader has the line now.
   bool InBootLoader() const;
+  /// Called when the boot loader's go frame hands the line back to the
+  /// application (the new firmware starts).
+  void SetApplicationStartedHandler(std::function<void()> handler) {
+    started_ = std::move(handler);
+  }
 
  private:
   SimDevice& application_;
   BootLoaderModel& bootLoader_;
+  std::function<void()> started_;
 };

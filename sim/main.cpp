@@ -22,6 +22,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -139,6 +140,8 @@ int main(int argc, char** argv) {
                                 "of its memory (it wins over --image; default: the image's).",
                                 "format");
   const auto identityOption = opt("identity", "Identity bytes 1024..1027 as 8 hex digits.", "hex");
+  const auto updatedIdentityOption =
+      opt("identity-after-update", "The identity bytes the new firmware reports.", "hex");
   const auto logOption = opt("log", "Add a core-log entry with this text (repeatable).", "text");
   const auto wireOption = opt("wire", "Delay every byte by its real time on the line.");
   const auto traceOption = opt("trace", "Print every request and answer on standard error.");
@@ -204,13 +207,17 @@ int main(int argc, char** argv) {
   }
   terminal.SetFormat(format);
   bootLoader.SetApplicationSettings(format);
-  if (parser.isSet(identityOption)) {
-    const QByteArray bytes = QByteArray::fromHex(parser.value(identityOption).toLatin1());
-    if (bytes.size() != 4 || parser.value(identityOption).size() != 8)
-      return Usage(QStringLiteral("--identity takes 8 hex digits"));
-    terminal.SetIdentity(
-        {uint8_t(bytes[0]), uint8_t(bytes[1]), uint8_t(bytes[2]), uint8_t(bytes[3])});
+  std::array<std::array<uint8_t, 4>, 2> identities{};
+  for (int i = 0; i < 2; ++i) {
+    const QCommandLineOption& option = i == 0 ? identityOption : updatedIdentityOption;
+    if (!parser.isSet(option)) continue;
+    const QByteArray bytes = QByteArray::fromHex(parser.value(option).toLatin1());
+    if (bytes.size() != 4 || parser.value(option).size() != 8)
+      return Usage(QStringLiteral("--%1 takes 8 hex digits").arg(option.names().first()));
+    identities[size_t(i)] = {uint8_t(bytes[0]), uint8_t(bytes[1]), uint8_t(bytes[2]),
+                             uint8_t(bytes[3])};
   }
+  if (parser.isSet(identityOption)) terminal.SetIdentity(identities[0]);
   // The terminal keeps its log texts in GBK, as it keeps every text.
   for (const QString& text : parser.values(logOption)) {
     if (!terminal.AddLogEntry(TextCodec::ToGbk(text))) return Usage(QStringLiteral("the core log is full"));
@@ -317,6 +324,8 @@ int main(int argc, char** argv) {
               .arg(PortCatalog::EntryText(mapNumber, port.SlavePath()), port.SlavePath(), format));
 
   SimulatedDevice device(terminal, bootLoader);
+  if (parser.isSet(updatedIdentityOption))
+    device.SetApplicationStartedHandler([&] { terminal.SetIdentity(identities[1]); });
   PtyServer server(port, device);
   server.SetWireDelay(parser.isSet(wireOption));
   server.SetStopFd(g_stopPipe[0]);

@@ -47,7 +47,10 @@ QString CliOptions::Usage() {
       "        [--first-serial TEXT] start an empty counter, e.g. TR-2026-000100\n"
       "        [--loop]              keep going: wait for the next terminal\n"
       "        [--renumber]          number terminals holding an unknown number\n"
+      "        [--station NAME]      the station's name in the record (default: host name)\n"
+      "        [--expect-firmware TEXT]  fail units whose firmware line differs\n"
       "  records [--db URL] [--csv]  list the provisioned units\n"
+      "        [--summary]           units, yield and failures per station and day\n"
       "  reset                       reset the terminal to its factory settings\n"
       "  log                         read the terminal's core log\n"
       "  detect                      find the terminal's serial format\n"
@@ -100,12 +103,17 @@ bool CliOptions::Parse(const QStringList& args, CliOptions* options, QString* er
   const QCommandLineOption loopOption(QStringLiteral("loop"));
   const QCommandLineOption renumberOption(QStringLiteral("renumber"));
   const QCommandLineOption csvOption(QStringLiteral("csv"));
+  const QCommandLineOption stationOption(QStringLiteral("station"), {}, QStringLiteral("name"));
+  const QCommandLineOption expectFirmwareOption(QStringLiteral("expect-firmware"), {},
+                                                QStringLiteral("text"));
+  const QCommandLineOption summaryOption(QStringLiteral("summary"));
   parser.addOptions({portOption,     linkOption,     retriesOption,     settingsOption,
                      englishOption,  outputOption,   inputOption,       adjustOption,
                      jsonOption,     defaultsOption, checkOption,       mapOption,
                      helpOption,     serviceOption,  verifyOption,      configOption,
                      firmwareOption, dbOption,       firstSerialOption, loopOption,
                      renumberOption, csvOption});
+  parser.addOptions({stationOption, expectFirmwareOption, summaryOption});
   if (!parser.parse(args)) return Fail(error, parser.errorText());
   if (parser.isSet(helpOption)) {
     *help = true;
@@ -138,6 +146,11 @@ bool CliOptions::Parse(const QStringList& args, CliOptions* options, QString* er
   o.loop = parser.isSet(loopOption);
   o.renumber = parser.isSet(renumberOption);
   o.csv = parser.isSet(csvOption);
+  o.station = parser.value(stationOption).trimmed();
+  if (parser.isSet(stationOption) && o.station.isEmpty())
+    return Fail(error, QStringLiteral("--station needs a name"));
+  o.expectFirmware = parser.value(expectFirmwareOption);
+  o.summary = parser.isSet(summaryOption);
   if (parser.isSet(retriesOption) &&
       !ParseNumber(parser.value(retriesOption), 0, 1000000, &o.retries))
     return Fail(error, QStringLiteral("--retries takes a number of 0 or more"));
@@ -208,10 +221,15 @@ bool CliOptions::Parse(const QStringList& args, CliOptions* options, QString* er
                       o.loop || o.renumber))
     return Fail(error, QStringLiteral("--config, --firmware, --first-serial, --loop and "
                                       "--renumber belong to the provision command"));
+  if (!production && (parser.isSet(stationOption) || parser.isSet(expectFirmwareOption)))
+    return Fail(error,
+                QStringLiteral("--station and --expect-firmware belong to the provision command"));
   if (!o.db.isEmpty() && !production && c != QLatin1String("records"))
     return Fail(error, QStringLiteral("--db belongs to the provision and records commands"));
   if (o.csv && c != QLatin1String("records"))
     return Fail(error, QStringLiteral("--csv belongs to the records command"));
+  if (o.summary && c != QLatin1String("records"))
+    return Fail(error, QStringLiteral("--summary belongs to the records command"));
   if (!production && o.ports.size() > 1)
     return Fail(error, QStringLiteral("only provision takes several --port"));
   *options = o;

@@ -35,6 +35,10 @@ struct CliOptions {
   bool renumber = false;  ///< provision --renumber
   bool csv = false;       ///< records --csv
 
+  QString station;         ///< provision --station (empty: the host name)
+  QString expectFirmware;  ///< provision --expect-firmware
+  bool summary = false;    ///< records --summary
+
   /// Parses the arguments (program name first). False with a one-line reason
   /// on bad usage; `help` is set for --help.
   static bool Parse(const QStringList& args, CliOptions* options, QString* error, bool* help);

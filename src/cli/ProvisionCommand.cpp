@@ -12,12 +12,19 @@
 #include "link/QtClock.h"
 #include "link/QtSerialLink.h"
 #include "link/QtSettingsStore.h"
+#include "production/DatabaseAddress.h"
 #include "production/RecordStore.h"
+#include "production/SerialNumbers.h"
 #include "production/Station.h"
 #include "update/FirmwareImage.h"
 #include "update/IntelHexReader.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSysInfo>
 
@@ -28,24 +35,57 @@
 
 namespace {
 
-/// A --port as a number and the device behind it ("" for the catalogue's).
-bool ResolvePort(const QString& text, int* number, QString* device) {
-  const QString port = text.trimmed();
-  if (port.contains(QLatin1Char('/'))) {
-    *number = 1;
-    *device = port;
-    return true;
+/// A --port as checked before anything starts.
+struct PortChoice {
+  QString given;  ///< as typed, trimmed: the name the record keeps
+  int number = 1;
+  QString device;  ///< the device behind it
+  QString key;     ///< the device's canonical path: one device, one key
+};
+
+/// Resolves a --port to its device (COMn through the settings store) and
+/// refuses what cannot be a serial port. A device that is not there yet is
+/// accepted: the station waits for it.
+bool ResolvePort(const QString& text, const PortCatalog& catalog, PortChoice* choice,
+                 QString* error) {
+  choice->given = text.trimmed();
+  if (choice->given.contains(QLatin1Char('/'))) {
+    choice->device = choice->given;
+  } else {
+    static const QRegularExpression pattern(QStringLiteral("^(?:COM)?(\\d{1,2})$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(choice->given);
+    choice->number = match.hasMatch() ? match.captured(1).toInt() : 0;
+    if (choice->number < PortCatalog::kFirstPort || choice->number > PortCatalog::kLastPort) {
+      *error = QStringLiteral("--port \"%1\" is neither COM1 to COM99 nor a device path").arg(text);
+      return false;
+    }
+    choice->device = catalog.DeviceFor(choice->number);
+    if (choice->device.isEmpty()) {
+      *error = QStringLiteral(
+                   "--port %1: no device is mapped to COM%2 (map one with "
+                   "\"tr5906ctl ports --map %2 DEVICE\")")
+                   .arg(choice->given)
+                   .arg(choice->number);
+      return false;
+    }
   }
-  static const QRegularExpression pattern(QStringLiteral("^(?:COM)?(\\d{1,2})$"),
-                                          QRegularExpression::CaseInsensitiveOption);
-  const QRegularExpressionMatch match = pattern.match(port);
-  *number = match.hasMatch() ? match.captured(1).toInt() : 0;
-  return *number >= PortCatalog::kFirstPort && *number <= PortCatalog::kLastPort;
+  const QFileInfo file(choice->device);
+  if (file.exists() && (file.isFile() || file.isDir())) {
+    *error = QStringLiteral("--port %1: %2 is a %3, not a serial device")
+                 .arg(choice->given, choice->device,
+                      file.isDir() ? QStringLiteral("folder") : QStringLiteral("plain file"));
+    return false;
+  }
+  choice->key = file.exists() ? file.canonicalFilePath() : QDir::cleanPath(file.absoluteFilePath());
+  return true;
 }
 
 /// A port's status line; `percent` for the line rewritten in place.
 QString StatusText(const Station::Status& s, bool percent) {
   const QString serial = s.serial.isEmpty() ? QStringLiteral("-") : s.serial;
+  if (s.step == Station::Step::Wait && !s.problem.isEmpty())
+    return QStringLiteral("%1  %2  waiting: %3").arg(s.port, serial, s.problem);
   QString text = QStringLiteral("%1  %2  %3").arg(s.port, serial, Station::StepName(s.step));
   if (percent && s.step != Station::Step::Wait && s.step != Station::Step::Removal &&
       s.step != Station::Step::Done)
@@ -64,7 +104,7 @@ QString UnitText(const RecordStore::Unit& u) {
 
 /// One port: its link and its station.
 struct Port {
-  QString device;
+  PortChoice choice;
   std::unique_ptr<QtSerialLink> link;
   std::unique_ptr<Station> station;
 };
@@ -72,6 +112,7 @@ struct Port {
 }  // namespace
 
 int RunProvision(const CliOptions& options) {
+  // Every argument is checked before the database is touched.
   ParameterImage config;
   LoadDefaults(config);
   const ConfigFile::Result opened = ConfigFile::Open(options.config, config);
@@ -80,21 +121,59 @@ int RunProvision(const CliOptions& options) {
     return kExitFailure;
   }
   std::unique_ptr<FirmwareImage> firmware;
+  Station::Settings common;
   if (!options.firmware.isEmpty()) {
     firmware = std::make_unique<FirmwareImage>();
     IntelHexReader reader(*firmware);
-    if (!reader.ReadFile(options.firmware)) {
+    QFile file(options.firmware);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!reader.ReadFile(options.firmware) || !file.open(QIODevice::ReadOnly) ||
+        !hash.addData(&file)) {
       PrintError(QStringLiteral("%1: %2").arg(options.firmware, reader.ErrorText()));
       return kExitFailure;
     }
+    common.firmwareSha256 = QString::fromLatin1(hash.result().toHex());
+  }
+  QString error;
+  SerialNumbers::Counter first;
+  if (!options.firstSerial.isEmpty() &&
+      !SerialNumbers::Parse(options.firstSerial, &first, &error)) {
+    PrintError(QStringLiteral("--first-serial: ") + error);
+    return kExitUsage;
+  }
+  DatabaseAddress address;
+  if (!DatabaseAddress::Parse(options.db, &address, &error)) {
+    PrintError(error);
+    return kExitUsage;
+  }
+  common.station = options.station.isEmpty() ? QSysInfo::machineHostName() : options.station;
+  std::unique_ptr<QtSettingsStore> settings =
+      options.settingsFile.isEmpty() ? std::make_unique<QtSettingsStore>()
+                                     : std::make_unique<QtSettingsStore>(options.settingsFile);
+  PortCatalog catalog(*settings);
+  std::vector<Port> ports(static_cast<size_t>(options.ports.size()));
+  QHash<QString, QString> spellings;  // device key -> the --port that named it first
+  for (int i = 0; i < options.ports.size(); ++i) {
+    PortChoice& choice = ports[static_cast<size_t>(i)].choice;
+    if (!ResolvePort(options.ports[i], catalog, &choice, &error)) {
+      PrintError(error);
+      return kExitUsage;
+    }
+    if (spellings.contains(choice.key)) {
+      PrintError(QStringLiteral("--port \"%1\" and --port \"%2\" are one device (%3)")
+                     .arg(spellings[choice.key], options.ports[i], choice.key));
+      return kExitUsage;
+    }
+    spellings.insert(choice.key, options.ports[i]);
   }
 
   RecordStore store;
-  QString error;
-  if (!store.Open(options.db, &error)) {
+  if (!store.Open(address, true, &error)) {
     PrintError(error);
     return kExitFailure;
   }
+  // A statement waits briefly for a lock; the stations try again on the loop.
+  store.SetLockWait(std::chrono::milliseconds(200));
   ConsoleSink out;
   out.AddMessage(QStringLiteral("records: %1").arg(store.Description()));
   if (!options.firstSerial.isEmpty() && !store.StartCounter(options.firstSerial, &error)) {
@@ -108,39 +187,29 @@ int RunProvision(const CliOptions& options) {
     return kExitUsage;
   }
 
-  std::unique_ptr<QtSettingsStore> settings =
-      options.settingsFile.isEmpty() ? std::make_unique<QtSettingsStore>()
-                                     : std::make_unique<QtSettingsStore>(options.settingsFile);
-  PortCatalog catalog(*settings);
-  QString linkFormat = DeviceFormatOf(config);
+  common.linkSettings = DeviceFormatOf(config);
   if (!options.link.isEmpty()) {
     QtSerialLink::Format format;
     QtSerialLink::ParseSettings(options.link, &format);
-    linkFormat = QtSerialLink::FormatSettings(format);
+    common.linkSettings = QtSerialLink::FormatSettings(format);
   }
+  common.loop = options.loop;
+  common.renumber = options.renumber;
+  common.expectFirmware = options.expectFirmware;
+  common.program = QStringLiteral("tr5906ctl %1.%2.%3")
+                       .arg(TR5906_VERSION_MAJOR)
+                       .arg(TR5906_VERSION_MINOR)
+                       .arg(TR5906_VERSION_PATCH);
   QtClock clock;
-  const QString host = QSysInfo::machineHostName();
-  std::vector<Port> ports(static_cast<size_t>(options.ports.size()));
   StatusBoard board(options.ports.size(), isatty(STDOUT_FILENO) != 0);
   int running = 0;
   for (int i = 0; i < options.ports.size(); ++i) {
     Port& port = ports[static_cast<size_t>(i)];
-    int number = 0;
-    if (!ResolvePort(options.ports[i], &number, &port.device)) {
-      PrintError(QStringLiteral("--port \"%1\" is neither COM1 to COM99 nor a device path")
-                     .arg(options.ports[i]));
-      return kExitUsage;
-    }
-    port.link = std::make_unique<QtSerialLink>([&catalog, &port](int n) {
-      return port.device.isEmpty() ? catalog.DeviceFor(n) : port.device;
-    });
-    Station::Settings s;
-    s.port = options.ports[i].trimmed();
-    s.portNumber = number;
-    s.station = host;
-    s.linkSettings = linkFormat;
-    s.loop = options.loop;
-    s.renumber = options.renumber;
+    const QString device = port.choice.device;
+    port.link = std::make_unique<QtSerialLink>([device](int) { return device; });
+    Station::Settings s = common;
+    s.port = port.choice.given;
+    s.portNumber = port.choice.number;
     port.station = std::make_unique<Station>(*port.link, clock, store, config, firmware.get(), s);
     port.station->SetStatusHandler([&board, i](const Station::Status& status) {
       board.Set(i, StatusText(status, true), StatusText(status, false));
@@ -148,17 +217,19 @@ int RunProvision(const CliOptions& options) {
     port.station->SetUnitHandler(
         [&board](const RecordStore::Unit& unit) { board.Note(UnitText(unit)); });
     port.station->SetFinishedHandler([&running] {
-      if (--running == 0) QCoreApplication::exit(0);
+      if (--running == 0) QCoreApplication::exit(kExitSuccess);
     });
     ++running;
   }
 
-  InterruptWatcher watcher([&ports](int count) {
+  bool abandoned = false;  // a second Ctrl-C: nothing after it counts as success
+  InterruptWatcher watcher([&ports, &abandoned](int count) {
     if (count == 1) {
       for (Port& port : ports) port.station->Stop();
       return;
     }
     // A second Ctrl-C: stop waiting for the ports to wind down.
+    abandoned = true;
     for (Port& port : ports) port.link->Close();
     QCoreApplication::exit(kExitFailure);
   });
@@ -167,11 +238,26 @@ int RunProvision(const CliOptions& options) {
 
   int passed = 0;
   int failed = 0;
+  bool incomplete = false;  // a port that did not finish what it was asked for
   for (Port& port : ports) {
-    passed += port.station->Passed();
-    failed += port.station->Failed();
+    Station& station = *port.station;
+    passed += station.Passed();
+    failed += station.Failed();
+    const Station::Status& status = station.CurrentStatus();
+    const bool underWay = status.step != Station::Step::Wait &&
+                          status.step != Station::Step::Removal &&
+                          status.step != Station::Step::Done;
+    if (!station.Finished() && underWay) {
+      ++failed;
+      board.Note(QStringLiteral("%1  %2  FAIL at %3: interrupted (not recorded)")
+                     .arg(status.port,
+                          status.serial.isEmpty() ? QStringLiteral("-") : status.serial,
+                          Station::StepName(status.step)));
+    }
+    incomplete = incomplete || !station.Finished() ||
+                 (!options.loop && station.Passed() + station.Failed() == 0);
     port.link->Close();
   }
   out.AddMessage(QStringLiteral("%1 passed, %2 failed").arg(passed).arg(failed));
-  return failed > 0 ? kExitFailure : kExitSuccess;
+  return abandoned || incomplete || failed > 0 ? kExitFailure : kExitSuccess;
 }

@@ -5,8 +5,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardPaths>
-#include <QUrl>
 #include <QVariant>
 
 #include <atomic>
@@ -31,7 +29,61 @@ const char* StateName(RecordStore::SerialState state) {
   return "";
 }
 
-QString Now() { return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs); }
+RecordStore::SerialState StateFrom(const QString& name) {
+  if (name == QLatin1String("used")) return RecordStore::SerialState::Used;
+  if (name == QLatin1String("void")) return RecordStore::SerialState::Void;
+  if (name == QLatin1String("taken")) return RecordStore::SerialState::Taken;
+  return RecordStore::SerialState::Unknown;
+}
+
+QString Stamp(const QDateTime& time) { return time.toUTC().toString(Qt::ISODateWithMs); }
+QString Now() { return Stamp(QDateTime::currentDateTimeUtc()); }
+
+/// The driver's text on one line.
+QString OneLine(const QSqlError& error) {
+  QStringList lines = error.text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  for (QString& line : lines) line = line.trimmed();
+  lines.removeAll(QString());
+  return lines.join(QLatin1Char(' '));
+}
+
+/// "the next, A100, has more than 2 digits"
+QString UsedUp(const SerialNumbers::Counter& counter) {
+  return QStringLiteral("the next, %1%2, has more than %3 digits")
+      .arg(counter.prefix)
+      .arg(counter.value)
+      .arg(counter.width);
+}
+
+// The first schema; PrepareSchema() brings it up to kSchemaVersion.
+const char* const kTables[] = {
+    "CREATE TABLE IF NOT EXISTS tr5906_schema (version INTEGER NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS tr5906_counter (id INTEGER PRIMARY KEY, first_serial TEXT NOT "
+    "NULL, prefix TEXT NOT NULL, width INTEGER NOT NULL, next_value BIGINT NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS tr5906_serials (serial TEXT PRIMARY KEY, state TEXT NOT NULL, "
+    "station TEXT NOT NULL, port TEXT NOT NULL, taken_at TEXT NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS tr5906_units (id %1, finished_at TEXT NOT NULL, station TEXT NOT "
+    "NULL, port TEXT NOT NULL, serial TEXT, firmware_before TEXT, firmware_after TEXT, result "
+    "TEXT NOT NULL, step TEXT, reason TEXT, seconds DOUBLE PRECISION)"};
+
+// Version 2: claims, what went into each unit, and the indexes of the reading side.
+const char* const kVersion2[] = {
+    "ALTER TABLE tr5906_serials ADD COLUMN claim_station TEXT",
+    "ALTER TABLE tr5906_serials ADD COLUMN claim_port TEXT",
+    "ALTER TABLE tr5906_serials ADD COLUMN claimed_at TEXT",
+    "ALTER TABLE tr5906_units ADD COLUMN serial_before TEXT",
+    "ALTER TABLE tr5906_units ADD COLUMN config_sha256 TEXT",
+    "ALTER TABLE tr5906_units ADD COLUMN firmware_sha256 TEXT",
+    "ALTER TABLE tr5906_units ADD COLUMN program TEXT",
+    "CREATE INDEX tr5906_serials_claim ON tr5906_serials (claim_station, claim_port)",
+    "CREATE INDEX tr5906_units_time ON tr5906_units (finished_at)",
+    "CREATE INDEX tr5906_units_serial ON tr5906_units (serial)",
+    "CREATE INDEX tr5906_units_station ON tr5906_units (station)",
+    "UPDATE tr5906_schema SET version = 2"};
+
+const QString kUnitColumns = QStringLiteral(
+    "finished_at, station, port, serial, firmware_before, firmware_after, result, step, reason, "
+    "seconds, serial_before, config_sha256, firmware_sha256, program");
 
 }  // namespace
 
@@ -46,15 +98,17 @@ RecordStore::~RecordStore() {
   if (QSqlDatabase::contains(connection_)) QSqlDatabase::removeDatabase(connection_);
 }
 
-QString RecordStore::DefaultPath() {
-  const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-  return QDir(dir).filePath(QStringLiteral("tr5906/production.sqlite"));
+const QStringList& RecordStore::FailureSteps() {
+  static const QStringList steps{QStringLiteral("identity"), QStringLiteral("firmware"),
+                                 QStringLiteral("restart"),  QStringLiteral("serial"),
+                                 QStringLiteral("write"),    QStringLiteral("verify"),
+                                 QStringLiteral("record")};
+  return steps;
 }
 
-bool RecordStore::Open(const QString& url, QString* error) {
-  const QUrl parsed(url);
-  postgres_ = parsed.scheme() == QLatin1String("postgresql") ||
-              parsed.scheme() == QLatin1String("postgres");
+bool RecordStore::Open(const DatabaseAddress& address, bool create, QString* error) {
+  postgres_ = address.kind == DatabaseAddress::Kind::Postgres;
+  description_ = address.shown;
   const QString driver = postgres_ ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
   if (!QSqlDatabase::isDriverAvailable(driver)) {
     *error = QStringLiteral("the Qt SQL driver %1 is not installed (Debian: %2)")
@@ -62,32 +116,63 @@ bool RecordStore::Open(const QString& url, QString* error) {
                                         : QStringLiteral("libqt6sql6-sqlite"));
     return false;
   }
+  if (!postgres_) {
+    const QFileInfo file(address.path);
+    if (!create && !file.exists()) {
+      *error = QStringLiteral("there is no production record at %1").arg(description_);
+      return false;
+    }
+    if (address.isDefault) QDir().mkpath(file.absolutePath());
+    if (!QFileInfo(file.absolutePath()).isDir()) {
+      *error = QStringLiteral("cannot make the record %1: the folder %2 does not exist")
+                   .arg(description_, file.absolutePath());
+      return false;
+    }
+  }
   QSqlDatabase db = QSqlDatabase::addDatabase(driver, connection_);
   if (postgres_) {
-    db.setHostName(parsed.host());
-    if (parsed.port() > 0) db.setPort(parsed.port());
-    db.setUserName(parsed.userName());
-    db.setPassword(parsed.password());
-    db.setDatabaseName(parsed.path().mid(1));
-    QUrl shown = parsed;
-    shown.setPassword(QString());
-    description_ = shown.toString();
+    if (!address.host.isEmpty()) db.setHostName(address.host);
+    if (address.port > 0) db.setPort(address.port);
+    db.setUserName(address.user);
+    db.setPassword(address.password);
+    db.setDatabaseName(address.database);
+    db.setConnectOptions(address.options);
   } else {
-    const QString path = url.isEmpty() ? DefaultPath() : url;
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    db.setDatabaseName(path);
+    db.setDatabaseName(address.path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=30000"));
-    description_ = QFileInfo(path).absoluteFilePath();
   }
   if (!db.open()) {
-    *error =
-        QStringLiteral("cannot open the database %1: %2").arg(description_, db.lastError().text());
+    *error = QStringLiteral("cannot open the database %1: %2")
+                 .arg(description_, OneLine(db.lastError()));
+    return false;
+  }
+  if (!create && !db.tables().contains(QStringLiteral("tr5906_schema"))) {
+    *error = QStringLiteral("%1 holds no production record").arg(description_);
     return false;
   }
   // PostgreSQL notes every table that already exists; nobody needs to read that.
   if (postgres_ && !Exec(QStringLiteral("SET client_min_messages TO WARNING"), {}, error))
     return false;
-  return CreateSchema(error);
+  return PrepareSchema(create, error);
+}
+
+void RecordStore::SetLockWait(std::chrono::milliseconds wait) {
+  const auto ms = static_cast<qlonglong>(wait.count());
+  Exec(postgres_ ? QStringLiteral("SET lock_timeout = %1").arg(ms)
+                 : QStringLiteral("PRAGMA busy_timeout = %1").arg(ms),
+       {}, nullptr);
+}
+
+bool RecordStore::Failed(const QSqlQuery& query, QString* error) {
+  // Worth another try: SQLITE_BUSY, SQLITE_LOCKED, PostgreSQL's lock_not_available
+  // (lock_timeout), a lost connection (a restarted server: the driver connects again).
+  const QString code = query.lastError().nativeErrorCode();
+  busy_ = code == QLatin1String("5") || code == QLatin1String("6") ||
+          code == QLatin1String("55P03") || code == QLatin1String("57P01") ||
+          code.startsWith(QLatin1String("08")) ||
+          (postgres_ && query.lastError().type() == QSqlError::ConnectionError);
+  if (error) *error = QStringLiteral("database: %1").arg(OneLine(query.lastError()));
+  return false;
 }
 
 bool RecordStore::Exec(const QString& sql, const QVariantList& values, QString* error) {
@@ -100,9 +185,7 @@ bool RecordStore::Exec(const QString& sql, const QVariantList& values, QString* 
     for (const QVariant& value : values) query.addBindValue(value);
     ok = query.exec();
   }
-  if (ok) return true;
-  if (error) *error = QStringLiteral("database: %1").arg(query.lastError().text());
-  return false;
+  return ok || Failed(query, error);
 }
 
 bool RecordStore::Begin(QString* error) {
@@ -117,57 +200,52 @@ bool RecordStore::Begin(QString* error) {
 
 bool RecordStore::Commit(QString* error) {
   if (Exec(QStringLiteral("COMMIT"), {}, error)) return true;
+  const bool busy = busy_;
   Rollback();
+  busy_ = busy;
   return false;
 }
 
-void RecordStore::Rollback() { Exec(QStringLiteral("ROLLBACK"), {}, nullptr); }
+void RecordStore::Rollback() {
+  const bool busy = busy_;
+  Exec(QStringLiteral("ROLLBACK"), {}, nullptr);
+  busy_ = busy;
+}
 
-bool RecordStore::CreateSchema(QString* error) {
+bool RecordStore::PrepareSchema(bool create, QString* error) {
   if (!Begin(error)) return false;
+  const auto fail = [this] {
+    Rollback();
+    return false;
+  };
   const QString id = postgres_ ? QStringLiteral("BIGSERIAL PRIMARY KEY")
                                : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
-  const QStringList statements{
-      QStringLiteral("CREATE TABLE IF NOT EXISTS tr5906_schema (version INTEGER NOT NULL)"),
-      QStringLiteral("CREATE TABLE IF NOT EXISTS tr5906_counter (id INTEGER PRIMARY KEY, "
-                     "first_serial TEXT NOT NULL, prefix TEXT NOT NULL, width INTEGER NOT NULL, "
-                     "next_value BIGINT NOT NULL)"),
-      QStringLiteral("CREATE TABLE IF NOT EXISTS tr5906_serials (serial TEXT PRIMARY KEY, "
-                     "state TEXT NOT NULL, station TEXT NOT NULL, port TEXT NOT NULL, "
-                     "taken_at TEXT NOT NULL)"),
-      QStringLiteral("CREATE TABLE IF NOT EXISTS tr5906_units (id %1, finished_at TEXT NOT NULL, "
-                     "station TEXT NOT NULL, port TEXT NOT NULL, serial TEXT, "
-                     "firmware_before TEXT, firmware_after TEXT, result TEXT NOT NULL, "
-                     "step TEXT, reason TEXT, seconds DOUBLE PRECISION)")
-          .arg(id)};
-  for (const QString& sql : statements) {
-    if (!Exec(sql, {}, error)) {
-      Rollback();
-      return false;
-    }
+  for (const char* sql : kTables) {
+    QString statement = QString::fromLatin1(sql);
+    statement.replace(QStringLiteral("%1"), id);
+    if (create && !Exec(statement, {}, error)) return fail();
   }
   QSqlQuery query(QSqlDatabase::database(connection_));
   if (!query.exec(QStringLiteral("SELECT version FROM tr5906_schema"))) {
-    *error = QStringLiteral("database: %1").arg(query.lastError().text());
-    Rollback();
-    return false;
+    Failed(query, error);
+    return fail();
   }
-  if (!query.next()) {
-    if (!Exec(QStringLiteral("INSERT INTO tr5906_schema (version) VALUES (?)"), {kSchemaVersion},
-              error)) {
-      Rollback();
-      return false;
-    }
-  } else if (query.value(0).toInt() != kSchemaVersion) {
+  const int version = query.next() ? query.value(0).toInt() : 0;
+  query.finish();
+  if (version > kSchemaVersion) {
     *error = QStringLiteral("the database %1 has record schema version %2; this program knows %3")
                  .arg(description_)
-                 .arg(query.value(0).toInt())
+                 .arg(version)
                  .arg(kSchemaVersion);
-    query.finish();
-    Rollback();
-    return false;
+    return fail();
   }
-  query.finish();
+  if (version == 0 &&
+      !Exec(QStringLiteral("INSERT INTO tr5906_schema (version) VALUES (1)"), {}, error))
+    return fail();
+  if (version < 2) {
+    for (const char* sql : kVersion2)
+      if (!Exec(QString::fromLatin1(sql), {}, error)) return fail();
+  }
   return Commit(error);
 }
 
@@ -175,10 +253,8 @@ bool RecordStore::ReadCounter(SerialNumbers::Counter* counter, QString* first, b
                               QString* error) {
   QSqlQuery query(QSqlDatabase::database(connection_));
   if (!query.exec(QStringLiteral(
-          "SELECT first_serial, prefix, width, next_value FROM tr5906_counter WHERE id = 1"))) {
-    *error = QStringLiteral("database: %1").arg(query.lastError().text());
-    return false;
-  }
+          "SELECT first_serial, prefix, width, next_value FROM tr5906_counter WHERE id = 1")))
+    return Failed(query, error);
   *exists = query.next();
   if (*exists) {
     *first = query.value(0).toString();
@@ -211,9 +287,12 @@ bool RecordStore::StartCounter(const QString& first, QString* error) {
   if (exists) {
     Rollback();
     if (stored == first) return true;  // the same line started again
-    *error =
-        QStringLiteral("the database already counts from %1 (next %2); --first-serial %3 refused")
-            .arg(stored, SerialNumbers::Format(counter, counter.value), first);
+    const QString next = SerialNumbers::Format(counter, counter.value);
+    *error = QStringLiteral("the database already counts from %1 (%2); --first-serial %3 refused")
+                 .arg(stored,
+                      next.isEmpty() ? QStringLiteral("used up: ") + UsedUp(counter)
+                                     : QStringLiteral("next ") + next,
+                      first);
     return false;
   }
   if (!Exec(QStringLiteral("INSERT INTO tr5906_counter (id, first_serial, prefix, width, "
@@ -226,13 +305,19 @@ bool RecordStore::StartCounter(const QString& first, QString* error) {
   return Commit(error);
 }
 
+bool RecordStore::ReleaseClaims(const QString& station, const QString& port, QString* error) {
+  return Exec(QStringLiteral("UPDATE tr5906_serials SET claim_station = NULL, claim_port = NULL, "
+                             "claimed_at = NULL WHERE claim_station = ? AND claim_port = ?"),
+              {station, port}, error);
+}
+
 bool RecordStore::TakeSerial(const QString& station, const QString& port, QString* serial,
                              QString* error) {
   if (!Begin(error)) return false;
   SerialNumbers::Counter counter;
   QString first;
   bool exists = false;
-  if (!ReadCounter(&counter, &first, &exists, error)) {
+  if (!ReleaseClaims(station, port, error) || !ReadCounter(&counter, &first, &exists, error)) {
     Rollback();
     return false;
   }
@@ -244,14 +329,17 @@ bool RecordStore::TakeSerial(const QString& station, const QString& port, QStrin
   const QString number = SerialNumbers::Format(counter, counter.value);
   if (number.isEmpty()) {
     Rollback();
-    *error = QStringLiteral("the serial numbers from %1 are used up").arg(first);
+    *error =
+        QStringLiteral("the serial numbers from %1 are used up: %2").arg(first, UsedUp(counter));
     return false;
   }
+  const QString now = Now();
   if (!Exec(QStringLiteral("UPDATE tr5906_counter SET next_value = next_value + 1 WHERE id = 1"),
             {}, error) ||
-      !Exec(QStringLiteral("INSERT INTO tr5906_serials (serial, state, station, port, taken_at) "
-                           "VALUES (?, 'taken', ?, ?, ?)"),
-            {number, station, port, Now()}, error)) {
+      !Exec(QStringLiteral("INSERT INTO tr5906_serials (serial, state, station, port, taken_at, "
+                           "claim_station, claim_port, claimed_at) "
+                           "VALUES (?, 'taken', ?, ?, ?, ?, ?, ?)"),
+            {number, station, port, now, station, port, now}, error)) {
     Rollback();
     return false;
   }
@@ -260,54 +348,86 @@ bool RecordStore::TakeSerial(const QString& station, const QString& port, QStrin
   return true;
 }
 
+bool RecordStore::ClaimSerial(const QString& serial, const QString& station, const QString& port,
+                              Claim* claim, QString* error) {
+  if (!Begin(error)) return false;
+  if (!ReleaseClaims(station, port, error)) {
+    Rollback();
+    return false;
+  }
+  QSqlQuery query(QSqlDatabase::database(connection_));
+  query.prepare(
+      QStringLiteral("SELECT state, claim_station, claim_port, claimed_at FROM tr5906_serials "
+                     "WHERE serial = ?"));
+  query.addBindValue(serial);
+  if (!query.exec()) {
+    Failed(query, error);
+    Rollback();
+    return false;
+  }
+  *claim = Claim{};
+  if (query.next()) {
+    claim->state = StateFrom(query.value(0).toString());
+    const QString limit =
+        Stamp(QDateTime::currentDateTimeUtc().addSecs(-std::chrono::seconds(kClaimLimit).count()));
+    if (!query.value(1).isNull() && query.value(3).toString() > limit)
+      claim->holder = query.value(1).toString() + QLatin1Char(' ') + query.value(2).toString();
+  }
+  query.finish();
+  const bool ours = claim->state == SerialState::Used || claim->state == SerialState::Taken;
+  if (ours && claim->holder.isEmpty() &&
+      !Exec(QStringLiteral("UPDATE tr5906_serials SET claim_station = ?, claim_port = ?, "
+                           "claimed_at = ? WHERE serial = ?"),
+            {station, port, Now(), serial}, error)) {
+    Rollback();
+    return false;
+  }
+  return Commit(error);
+}
+
 RecordStore::SerialState RecordStore::StateOf(const QString& serial) {
   QSqlQuery query(QSqlDatabase::database(connection_));
   query.prepare(QStringLiteral("SELECT state FROM tr5906_serials WHERE serial = ?"));
   query.addBindValue(serial);
   if (!query.exec() || !query.next()) return SerialState::Unknown;
-  const QString state = query.value(0).toString();
-  if (state == QLatin1String("used")) return SerialState::Used;
-  if (state == QLatin1String("void")) return SerialState::Void;
-  return SerialState::Taken;
+  return StateFrom(query.value(0).toString());
 }
 
-bool RecordStore::SetState(const QString& serial, SerialState state, QString* error) {
-  return Exec(QStringLiteral("UPDATE tr5906_serials SET state = ? WHERE serial = ?"),
-              {QString::fromLatin1(StateName(state)), serial}, error);
-}
-
-int RecordStore::VoidUnfinished(const QString& station, const QString& port) {
-  QSqlQuery query(QSqlDatabase::database(connection_));
-  query.prepare(
-      QStringLiteral("UPDATE tr5906_serials SET state = 'void' "
-                     "WHERE state = 'taken' AND station = ? AND port = ?"));
-  query.addBindValue(station);
-  query.addBindValue(port);
-  if (!query.exec()) return 0;
-  return query.numRowsAffected();
-}
-
-bool RecordStore::AddUnit(const Unit& unit, QString* error) {
-  return Exec(QStringLiteral("INSERT INTO tr5906_units (finished_at, station, port, serial, "
-                             "firmware_before, firmware_after, result, step, reason, seconds) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-              {unit.time.toUTC().toString(Qt::ISODateWithMs), unit.station, unit.port,
-               unit.serial.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : unit.serial,
-               unit.firmwareBefore, unit.firmwareAfter,
-               unit.passed ? QStringLiteral("pass") : QStringLiteral("fail"), unit.step,
-               unit.reason, unit.seconds},
-              error);
-}
-
-bool RecordStore::Units(std::vector<Unit>* units, QString* error) {
-  QSqlQuery query(QSqlDatabase::database(connection_));
-  if (!query.exec(QStringLiteral(
-          "SELECT finished_at, station, port, serial, firmware_before, firmware_after, result, "
-          "step, reason, seconds FROM tr5906_units ORDER BY id"))) {
-    *error = QStringLiteral("database: %1").arg(query.lastError().text());
+bool RecordStore::FinishUnit(const Unit& unit, SerialState state, QString* error) {
+  if (!Begin(error)) return false;
+  const auto text = [](const QString& value) {
+    return value.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(value);
+  };
+  bool ok = true;
+  if (!unit.serial.isEmpty() && state != SerialState::Unknown)
+    ok = Exec(QStringLiteral("UPDATE tr5906_serials SET state = ? WHERE serial = ?"),
+              {QString::fromLatin1(StateName(state)), unit.serial}, error);
+  ok = ok && (unit.serial.isEmpty() ||
+              Exec(QStringLiteral("UPDATE tr5906_serials SET claim_station = NULL, claim_port = "
+                                  "NULL, claimed_at = NULL WHERE serial = ? AND claim_station = ? "
+                                  "AND claim_port = ?"),
+                   {unit.serial, unit.station, unit.port}, error));
+  ok =
+      ok && Exec(QStringLiteral("INSERT INTO tr5906_units (%1) VALUES "
+                                "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                     .arg(kUnitColumns),
+                 {Stamp(unit.time), unit.station, unit.port, text(unit.serial), unit.firmwareBefore,
+                  unit.firmwareAfter, unit.passed ? QStringLiteral("pass") : QStringLiteral("fail"),
+                  unit.step, unit.reason, unit.seconds, text(unit.serialBefore),
+                  text(unit.configSha256), text(unit.firmwareSha256), unit.program},
+                 error);
+  if (!ok) {
+    Rollback();
     return false;
   }
-  units->clear();
+  return Commit(error);
+}
+
+bool RecordStore::ForEachUnit(const std::function<void(const Unit&)>& each, QString* error) {
+  QSqlQuery query(QSqlDatabase::database(connection_));
+  query.setForwardOnly(true);
+  if (!query.exec(QStringLiteral("SELECT %1 FROM tr5906_units ORDER BY id").arg(kUnitColumns)))
+    return Failed(query, error);
   while (query.next()) {
     Unit unit;
     unit.time = QDateTime::fromString(query.value(0).toString(), Qt::ISODateWithMs);
@@ -320,7 +440,43 @@ bool RecordStore::Units(std::vector<Unit>* units, QString* error) {
     unit.step = query.value(7).toString();
     unit.reason = query.value(8).toString();
     unit.seconds = query.value(9).toDouble();
-    units->push_back(unit);
+    unit.serialBefore = query.value(10).toString();
+    unit.configSha256 = query.value(11).toString();
+    unit.firmwareSha256 = query.value(12).toString();
+    unit.program = query.value(13).toString();
+    each(unit);
+  }
+  return true;
+}
+
+bool RecordStore::Summary(const std::function<void(const SummaryRow&)>& each, QString* error) {
+  // A unit that came holding a number of this line is a rework: it counts
+  // among the units, never towards the first-pass yield.
+  QString sql = QStringLiteral(
+      "SELECT substr(finished_at, 1, 10), station, COUNT(*), "
+      "SUM(CASE WHEN result = 'pass' THEN 1 ELSE 0 END), SUM(1 - rework), "
+      "SUM(CASE WHEN result = 'pass' THEN 1 - rework ELSE 0 END)");
+  for (const QString& step : FailureSteps())
+    sql += QStringLiteral(", SUM(CASE WHEN result <> 'pass' AND step = '%1' THEN 1 ELSE 0 END)")
+               .arg(step);
+  sql += QStringLiteral(
+      " FROM (SELECT finished_at, station, result, step, CASE WHEN serial_before IN "
+      "(SELECT serial FROM tr5906_serials) THEN 1 ELSE 0 END AS rework FROM tr5906_units) u "
+      "GROUP BY substr(finished_at, 1, 10), station ORDER BY 1, 2");
+  QSqlQuery query(QSqlDatabase::database(connection_));
+  query.setForwardOnly(true);
+  if (!query.exec(sql)) return Failed(query, error);
+  while (query.next()) {
+    SummaryRow row;
+    row.day = query.value(0).toString();
+    row.station = query.value(1).toString();
+    row.units = query.value(2).toInt();
+    row.passed = query.value(3).toInt();
+    row.fresh = query.value(4).toInt();
+    row.firstPass = query.value(5).toInt();
+    for (int i = 0; i < FailureSteps().size(); ++i)
+      row.failedAt.push_back(query.value(6 + i).toInt());
+    each(row);
   }
   return true;
 }

@@ -4,48 +4,19 @@
 #include "image/ParameterImage.h"
 #include "link/Clock.h"
 #include "link/Frame.h"
-#include "link/MessageSink.h"
-#include "link/Prompts.h"
 #include "link/ReadBackCheck.h"
 #include "link/SerialLink.h"
 #include "link/TransactionEngine.h"
+#include "production/ProgressSink.h"
+#include "production/QuietPrompts.h"
 #include "update/FirmwareTransfer.h"
 
+#include <QCryptographicHash>
 #include <QStringList>
 
 #include <algorithm>
 
 namespace {
-
-/// Nobody stands at a station's questions: Cancel, and keep what was said.
-class QuietPrompts : public Prompts {
- public:
-  void Critical(const QString& text) override { said = text; }
-  void Information(const QString&) override {}
-  bool AskRetry(const QString& text) override {
-    said = text;
-    return false;
-  }
-  bool AskOkCancel(const QString&) override { return false; }
-  QString ChooseFile(FileMode, const QString&, const QString&, bool) override { return {}; }
-  QString said;
-};
-
-/// Keeps the last line and turns percentage lines into progress.
-class ProgressSink : public MessageSink {
- public:
-  void AddMessage(const QString& text) override {
-    if (text.endsWith(QLatin1Char('%'))) {
-      bool ok = false;
-      const int percent = text.chopped(1).toInt(&ok);
-      if (ok && onPercent) onPercent(std::min(percent, 100));
-      return;
-    }
-    last = text;
-  }
-  QString last;
-  std::function<void(int)> onPercent;
-};
 
 QString AfterColon(const QString& line) { return line.mid(line.indexOf(QLatin1Char(':')) + 1); }
 
@@ -63,7 +34,8 @@ struct Station::Private {
         reader(l, c, prompts, sink, terminal),
         writer(l, c, prompts, sink, work),
         check(l, c, prompts, sink),
-        probe(c.CreateTimer()) {}
+        probe(c.CreateTimer()),
+        retry(c.CreateTimer()) {}
 
   SerialLink& link;
   Clock& clock;
@@ -81,6 +53,8 @@ struct Station::Private {
   ReadBackCheck check;
   std::unique_ptr<FirmwareTransfer> transfer;
   std::unique_ptr<Timer> probe;
+  std::unique_ptr<Timer> retry;        ///< the next try at a locked database
+  void (Private::*again)() = nullptr;  ///< what the retry tries
 
   Status status;
   bool stopping = false;
@@ -90,8 +64,13 @@ struct Station::Private {
   bool probeAnswered = false;
   std::chrono::steady_clock::time_point unitStart;
   std::chrono::steady_clock::time_point restartStart;
-  bool updated = false;    ///< this unit's firmware update has run
-  bool newNumber = false;  ///< this unit's number was taken for it
+  std::chrono::steady_clock::time_point waitStart;  ///< of the database step under way
+  std::chrono::steady_clock::time_point stopAt;
+  bool updated = false;  ///< this unit's firmware update has run
+  /// The number's fate follows the unit (used when it passes, void when it
+  /// fails): a number taken for it, or a taken one it came back holding. A
+  /// number already in service stays used whatever happens to the unit.
+  bool numberFollows = false;
   RecordStore::Unit unit;
 
   std::function<void(const Status&)> onStatus;
@@ -116,10 +95,15 @@ struct Station::Private {
   void OnIdentity(bool ok);
   void UpdateFirmware();
   void ChooseSerial();
+  void TryChooseSerial();
+  QString HeldSerial() const;
+  void TakeSerial();
   void Write();
   void Verify();
   void Fail(Step step, const QString& reason);
   void Record(bool passed, Step step, const QString& reason);
+  void TryRecord();
+  bool RetryLater(void (Private::*attempt)());
   void AfterUnit();
   void Finish();
   QString Reason() const;
@@ -141,7 +125,13 @@ void Station::Private::SendProbe() {
     link.SetPort(settings.portNumber);
     link.SetSettings(settings.linkSettings);
     link.SetThreshold(Frame::Probe().answerLength);
-    link.Open();  // an adapter that is not there yet is tried again next second
+    // An adapter that is not there yet is tried again next second; meanwhile
+    // the status says why it does not open.
+    const QString problem = link.Open() ? QString() : link.ErrorString();
+    if (problem != status.problem) {
+      status.problem = problem;
+      Enter(status.step, status.percent);
+    }
   }
   link.ReadAll();
   if (link.IsOpen()) link.Write(Frame::Probe().bytes);
@@ -187,7 +177,7 @@ void Station::Private::BeginUnit() {
   unit.station = settings.station;
   unit.port = settings.port;
   updated = false;
-  newNumber = false;
+  numberFollows = false;
   status.serial.clear();
   prompts.said.clear();
   ReadIdentity();
@@ -213,6 +203,12 @@ void Station::Private::OnIdentity(bool ok) {
     unit.firmwareAfter = line;
   }
   if (firmware != nullptr && !updated) return UpdateFirmware();
+  if (updated && line == unit.firmwareBefore)
+    return Fail(Step::Firmware,
+                QStringLiteral("the terminal still runs %1 after the update").arg(line));
+  if (!settings.expectFirmware.isEmpty() && line != settings.expectFirmware)
+    return Fail(Step::Firmware, QStringLiteral("the terminal runs %1, not %2 (--expect-firmware)")
+                                    .arg(line, settings.expectFirmware));
   ChooseSerial();
 }
 
@@ -237,30 +233,69 @@ void Station::Private::UpdateFirmware() {
 
 void Station::Private::ChooseSerial() {
   Enter(Step::Serial);
+  waitStart = clock.Now();
+  unit.serialBefore = HeldSerial();
+  TryChooseSerial();
+}
+
+QString Station::Private::HeldSerial() const {
   const QByteArray held =
       terminal.Bytes(ParameterImage::kSerialNumberByte, ParameterImage::kSerialNumberLength);
-  const QString current =
+  const QString text =
       QString::fromLatin1(held.left(held.indexOf('\0') < 0 ? held.size() : held.indexOf('\0')));
-  const bool holdsNumber = SerialNumbers::IsValid(current);
-  const RecordStore::SerialState state =
-      holdsNumber ? store.StateOf(current) : RecordStore::SerialState::Unknown;
-  QString serial;
-  if (state == RecordStore::SerialState::Used) {
-    serial = current;  // a reworked unit keeps its number
-  } else {
-    if (holdsNumber && state == RecordStore::SerialState::Unknown && !settings.renumber)
-      return Fail(Step::Serial,
-                  QStringLiteral("the terminal holds %1, a number the record does not know "
-                                 "(--renumber gives it a new one)")
-                      .arg(current));
-    QString error;
-    if (!store.TakeSerial(settings.station, settings.port, &serial, &error))
-      return Fail(Step::Serial, error);
-    newNumber = true;
+  return SerialNumbers::IsValid(text) ? text : QString();
+}
+
+void Station::Private::TryChooseSerial() {
+  if (stopping) return Fail(Step::Serial, QStringLiteral("interrupted"));
+  const QString held = unit.serialBefore;
+  if (held.isEmpty()) return TakeSerial();
+  RecordStore::Claim claim;
+  QString error;
+  if (!store.ClaimSerial(held, settings.station, settings.port, &claim, &error)) {
+    if (!RetryLater(&Private::TryChooseSerial)) Fail(Step::Serial, error);
+    return;
   }
+  using State = RecordStore::SerialState;
+  if (claim.state == State::Void) return TakeSerial();  // a unit that failed before
+  if (!claim.holder.isEmpty() || claim.state == State::Unknown) {
+    if (settings.renumber) return TakeSerial();
+    if (claim.state == State::Unknown)
+      return Fail(Step::Serial, QStringLiteral("the terminal holds %1, a number the record does "
+                                               "not know (--renumber gives it a new one)")
+                                    .arg(held));
+    return Fail(Step::Serial,
+                QStringLiteral("%1 is being worked on at %2").arg(held, claim.holder));
+  }
+  // A reworked unit keeps its number; so does one that came back holding a
+  // number taken for it by a run that never finished it.
+  numberFollows = claim.state == State::Taken;
+  unit.serial = held;
+  status.serial = held;
+  Write();
+}
+
+void Station::Private::TakeSerial() {
+  if (stopping) return Fail(Step::Serial, QStringLiteral("interrupted"));
+  QString serial;
+  QString error;
+  if (!store.TakeSerial(settings.station, settings.port, &serial, &error)) {
+    if (!RetryLater(&Private::TakeSerial)) Fail(Step::Serial, error);
+    return;
+  }
+  numberFollows = true;
   unit.serial = serial;
   status.serial = serial;
   Write();
+}
+
+bool Station::Private::RetryLater(void (Private::*attempt)()) {
+  auto limit = waitStart + settings.databaseLimit;
+  if (stopping) limit = std::min(limit, stopAt + settings.stopLimit);
+  if (!store.Busy() || clock.Now() + settings.databaseRetry > limit) return false;
+  again = attempt;
+  retry->Start(settings.databaseRetry);
+  return true;
 }
 
 void Station::Private::Write() {
@@ -270,6 +305,11 @@ void Station::Private::Write() {
       unit.serial.toLatin1().leftJustified(ParameterImage::kSerialNumberLength, '\0', true);
   work.Store(ParameterImage::kSerialNumberByte,
              reinterpret_cast<const uint8_t*>(number.constData()), int(number.size()));
+  ParameterImage written = work;  // as a configuration file of it would hold it
+  written.StampValidMarker();
+  unit.configSha256 = QString::fromLatin1(
+      QCryptographicHash::hash(written.Bytes(0, ParameterImage::kSize), QCryptographicHash::Sha256)
+          .toHex());
   sink.last.clear();
   prompts.said.clear();
   writer.SetPortNumber(settings.portNumber);
@@ -315,19 +355,37 @@ void Station::Private::Record(bool ok, Step step, const QString& reason) {
   probe->Stop();
   if (link.IsOpen()) link.Close();
   Enter(Step::Record, 100);
-  unit.time = QDateTime::currentDateTimeUtc();
   unit.passed = ok;
   unit.step = ok ? QString() : StepName(step);
   unit.reason = reason;
   unit.seconds = std::chrono::duration<double>(clock.Now() - unitStart).count();
-  QString error;
-  if (!unit.serial.isEmpty() && newNumber)
-    store.SetState(unit.serial,
-                   ok ? RecordStore::SerialState::Used : RecordStore::SerialState::Void, &error);
-  if (!store.AddUnit(unit, &error)) {
+  unit.firmwareSha256 = updated ? settings.firmwareSha256 : QString();
+  unit.program = settings.program;
+  waitStart = clock.Now();
+  TryRecord();
+}
+
+void Station::Private::TryRecord() {
+  if (stopping && unit.passed) {  // not recorded as passed yet: the unit is cut short
     unit.passed = false;
     unit.step = StepName(Step::Record);
-    unit.reason = error;
+    unit.reason = QStringLiteral("interrupted");
+  }
+  unit.time = QDateTime::currentDateTimeUtc();
+  using State = RecordStore::SerialState;
+  const State fate = !numberFollows ? State::Unknown : unit.passed ? State::Used : State::Void;
+  QString error;
+  if (!store.FinishUnit(unit, fate, &error)) {
+    if (RetryLater(&Private::TryRecord)) return;
+    // Nothing was written: the number stays taken and claimed by this port,
+    // and the unit is not a pass.
+    if (unit.passed) {
+      unit.passed = false;
+      unit.step = StepName(Step::Record);
+      unit.reason = error;
+    } else {
+      unit.reason += QStringLiteral(" (not recorded: %1)").arg(error);
+    }
   }
   (unit.passed ? passed : failed) += 1;
   if (onUnit) onUnit(unit);
@@ -341,6 +399,7 @@ void Station::Private::AfterUnit() {
 
 void Station::Private::Finish() {
   probe->Stop();
+  retry->Stop();
   link.SetReceiveHandler(nullptr);
   if (link.IsOpen()) link.Close();
   if (finishedReported) return;
@@ -360,6 +419,7 @@ Station::Station(SerialLink& link, Clock& clock, RecordStore& store, const Param
     engine->SetLinkSettings(d_->settings.linkSettings);
   }
   d_->probe->SetTickHandler([this] { d_->OnProbeTick(); });
+  d_->retry->SetTickHandler([this] { (d_.get()->*d_->again)(); });
   d_->sink.onPercent = [this](int percent) {
     if (percent != d_->status.percent) d_->Enter(d_->status.step, percent);
   };
@@ -367,20 +427,18 @@ Station::Station(SerialLink& link, Clock& clock, RecordStore& store, const Param
 
 Station::~Station() {
   d_->probe->Stop();
+  d_->retry->Stop();
   if (d_->status.step == Step::Wait || d_->status.step == Step::Removal ||
       d_->status.step == Step::Restart)
     d_->link.SetReceiveHandler(nullptr);
 }
 
-void Station::Start() {
-  // Numbers this port took before a crash were never finished.
-  d_->store.VoidUnfinished(d_->settings.station, d_->settings.port);
-  d_->StartProbing(Step::Wait);
-}
+void Station::Start() { d_->StartProbing(Step::Wait); }
 
 void Station::Stop() {
   if (d_->stopping || d_->finishedReported) return;
   d_->stopping = true;
+  d_->stopAt = d_->clock.Now();
   switch (d_->status.step) {
     case Step::Wait:
     case Step::Removal:
@@ -390,13 +448,20 @@ void Station::Stop() {
     case Step::Identity:
       return d_->reader.Cancel();
     case Step::Firmware:
+      // A cancelled transfer does not report its end: the unit ends here.
       if (d_->transfer) d_->transfer->Cancel();
-      return;
+      return d_->Fail(Step::Firmware, QStringLiteral("interrupted"));
     case Step::Write:
       return d_->writer.Cancel();
     case Step::Verify:
       return d_->check.Cancel();
-    default:
+    case Step::Serial:
+    case Step::Record:
+      // Waiting for a locked database: try (or give up) now.
+      if (!d_->retry->IsActive()) return;
+      d_->retry->Stop();
+      return (d_.get()->*d_->again)();
+    case Step::Done:
       return;
   }
 }

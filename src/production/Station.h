@@ -15,10 +15,12 @@ class SerialLink;
 
 /// One port of a production line, as a chain of events on its own serial
 /// link: wait for a terminal (a probe once a second), read its identity,
-/// update its firmware when asked, take the next serial number, write the
-/// configuration with it, read it back and compare, record the unit. With
-/// `loop` it then waits for the terminal to be taken away and for the next.
-/// Several stations share one event loop and one record store.
+/// update its firmware when asked and check what runs, take the next serial
+/// number (or claim the one the terminal holds), write the configuration with
+/// it, read it back and compare, record the unit and its number's fate in one
+/// transaction. With `loop` it then waits for the terminal to be taken away
+/// and for the next. Several stations share one event loop and one record
+/// store; a database another client holds locked is tried again on the loop.
 class Station {
  public:
   /// What a station is doing; the names are those of the record's step.
@@ -44,6 +46,14 @@ class Station {
     bool renumber = false;  ///< give a number to a terminal holding one the record does not know
     std::chrono::milliseconds probeInterval{1000};
     std::chrono::milliseconds restartLimit{30000};  ///< for the application after an update
+    QString expectFirmware;  ///< the firmware line every unit must show; empty: any
+    QString firmwareSha256;  ///< of the firmware file, for the record
+    QString program;         ///< the program and its version, for the record
+    /// A database locked by another client is tried again every `databaseRetry`
+    /// for up to `databaseLimit`, after Stop() for up to `stopLimit` more.
+    std::chrono::milliseconds databaseRetry{100};
+    std::chrono::milliseconds databaseLimit{30000};
+    std::chrono::milliseconds stopLimit{1500};
   };
 
   /// One status line's content.
@@ -52,6 +62,7 @@ class Station {
     QString serial;
     Step step = Step::Wait;
     int percent = 0;
+    QString problem;  ///< why the port cannot be opened (the system's reason); empty when it can
   };
 
   /// `config` and `firmware` (nullptr: no update) must outlive the station.
@@ -64,7 +75,8 @@ class Station {
   /// Starts waiting for the first terminal.
   void Start();
   /// Ends the station: a unit in progress is ended as failed ("interrupted")
-  /// and recorded, the port is closed, then the finished handler runs.
+  /// and recorded (its new number void), the port is closed, then the
+  /// finished handler runs; all within `stopLimit`.
   void Stop();
 
   bool Finished() const;
