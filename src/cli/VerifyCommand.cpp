@@ -24,16 +24,23 @@ int VerifyImage(const CliOptions& options, const ParameterImage& written) {
             [done](bool readOk, const std::vector<FieldDifference>&) { done(readOk); });
         return check.Start(written, scope);
       },
-      [&check] { check.Cancel(); });
+      [&check] {
+        check.Cancel();
+        return false;
+      });
   if (!finished || !check.ReadOk()) {
     PrintError(session.FailureReason(QStringLiteral("verify")));
     return kExitFailure;
   }
   for (const FieldDifference& d : check.Differences())
     session.Sink().AddMessage(ReadBackCheck::Line(d));
+  const size_t count = check.Differences().size();
   if (!check.Passed()) {
     PrintError(
-        QStringLiteral("verify: %1 field(s) differ from the file").arg(check.Differences().size()));
+        QStringLiteral("verify failed on %1: %2 differ%3 from the file")
+            .arg(session.PortName(),
+                 count == 1 ? QStringLiteral("1 field") : QStringLiteral("%1 fields").arg(count),
+                 count == 1 ? QStringLiteral("s") : QString()));
     return kExitFailure;
   }
   session.Sink().AddMessage(QStringLiteral("verified: the terminal holds what the file writes"));
