@@ -156,6 +156,10 @@ class TestCtlEndToEnd : public QObject {
         "tr5906ctl: verify failed on PTY: 1 field differs from the file\n");
     row("verify / the same", image, {"verify", "-i", "DATA/provision.quelt", "--port", "PTY"}, "",
         0, "读取成功!|verified: the terminal holds what the file writes");
+    row("verify / silent terminal", {"--silent"},
+        {"verify", "DATA/provision.quelt", "--port", "PTY"}, "", 1,
+        "读取数据|Try(0):9600,N,8,1|Retry(1): |Retry(2): ",
+        "tr5906ctl: verify failed on PTY: 检测连接！重试或取消？ -> Cancel\n");
     row("write --verify / a block acknowledged but lost", {"--lose-write-block", "3"},
         {"write", "DATA/provision.quelt", "--verify", "--port", "PTY"}, "", 1,
         "设置成功|读取数据|Try(0):9600,N,8,1|" + progress +
@@ -167,6 +171,12 @@ class TestCtlEndToEnd : public QObject {
         "tr5906ctl: --port \"COM100\" is neither COM1 to COM99 nor a device path\n");
     row("adjust 256", {}, {"write", "a", "--adjust", "256"}, "", 2, "",
         "tr5906ctl: --adjust takes a byte value, 0 to 255\n");
+    row("--port twice", {}, {"log", "--port", "COM1", "--port", "COM2"}, "", 2, "",
+        "tr5906ctl: --port is given more than once\n");
+    row("no file", {}, {"write"}, "", 2, "",
+        "tr5906ctl: write needs FILE.quelt (see tr5906ctl help write)\n");
+    row("a file too many", {}, {"show", "a", "b"}, "", 2, "",
+        "tr5906ctl: unexpected argument \"b\" (see tr5906ctl help show)\n");
     row("firmware check", {}, {"update", "DATA/firmware_linear.hex", "--check"}, "", 0,
         "start 0x0801FFC0|end 0x080204FF|size 1344");
     row("firmware with a bad checksum", {},
