@@ -5,7 +5,6 @@
 #include <io.h>
 #else
 #include <signal.h>
-#include <unistd.h>
 #endif
 
 void ConsoleStreams::IgnoreBrokenPipe() {
@@ -19,14 +18,6 @@ void ConsoleStreams::UseBinary(std::FILE* stream) {
   ::_setmode(::_fileno(stream), _O_BINARY);
 #else
   (void)stream;
-#endif
-}
-
-bool ConsoleStreams::IsTerminal(std::FILE* stream) {
-#ifdef _WIN32
-  return ::_isatty(::_fileno(stream)) != 0;
-#else
-  return ::isatty(::fileno(stream)) != 0;
 #endif
 }
 

@@ -15,8 +15,6 @@ class ConsoleStreams {
   static void IgnoreBrokenPipe();
   /// Standard input and output carry images as bytes, untranslated.
   static void UseBinary(std::FILE* stream);
-  /// Whether `stream` is a terminal.
-  static bool IsTerminal(std::FILE* stream);
 
   /// Writes `bytes` and flushes; false once the stream has failed (and
   /// nothing more is written to it).

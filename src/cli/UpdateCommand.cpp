@@ -21,7 +21,7 @@ QString Hex(uint32_t address) {
 /// What an update cancelled in `state` has left in the flash.
 QString FlashAfterCancel(State state) {
   if (state == State::Starting) return QStringLiteral("the flash was not changed");
-  return QStringLiteral("the flash may now be incomplete: update again before using the terminal");
+  return QStringLiteral("the flash may now be incomplete: update again before using it");
 }
 
 }  // namespace
