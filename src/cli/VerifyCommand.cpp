@@ -18,7 +18,7 @@ int VerifyImage(const CliOptions& options, const ParameterImage& written) {
   check.Engine().SetLinkSettings(session.LinkFormat(written));
   check.Engine().SetLanguageEnglish(options.english);
   const ReadBackCheck::Scope scope{options.hasAdjust, options.service, options.service};
-  const bool finished = session.RunUntilDone(
+  const bool readOk = session.RunUntilDone(
       [&](std::function<void(bool)> done) {
         check.SetFinishedHandler(
             [done](bool readOk, const std::vector<FieldDifference>&) { done(readOk); });
@@ -28,7 +28,7 @@ int VerifyImage(const CliOptions& options, const ParameterImage& written) {
         check.Cancel();
         return false;
       });
-  if (!finished || !check.ReadOk()) {
+  if (!readOk) {
     PrintError(session.FailureReason(QStringLiteral("verify")));
     return kExitFailure;
   }
