@@ -156,7 +156,7 @@ const std::vector<OptionSpec>& CommandTable::Options() {
       {"i input", "FILE", "the same as the FILE.quelt argument (older spelling)", Argument()},
       {"config", "FILE", "the same as the FILE.quelt argument (older spelling)", Argument()},
       {"port", "COMn|DEVICE", "the terminal's port: COMn (see ports) or a device path", SetPort},
-      {"link", "FORMAT", "link format such as 9600,E,7,1 (default: the file's RS-485 format)",
+      {"link", "FORMAT", "link format such as 9600,E,7,1 (default: the file's, or 9600,N,8,1)",
        SetLink},
       {"retries", "N", "answer Retry N times when the terminal is silent (default 0: Cancel)",
        Number(&CliOptions::retries, 0, 1000000, "--retries takes a number of 0 or more")},
