@@ -143,6 +143,9 @@ QByteArray TerminalModel::Answer(const QByteArray& frame, const QString& setting
     return QByteArray();
   if (faults_.refuseBlock >= 0 && address == faults_.refuseBlock * Frame::kBlock)
     return Refusal(frame.at(0) == Frame::kRead ? count : -1);
+  if (faults_.loseWriteBlock >= 0 && address == faults_.loseWriteBlock * Frame::kBlock &&
+      frame.at(0) != Frame::kRead)
+    return QByteArray(1, static_cast<char>(Frame::kAck));
   return frame.at(0) == Frame::kRead ? AnswerRead(address, count)
                                      : AnswerWrite(frame, address, count);
 }

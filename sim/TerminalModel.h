@@ -28,6 +28,7 @@ class TerminalModel : public SimDevice {
     bool badHandshake = false;           ///< answers "LBTW" with "LBTX"
     int refuseBlock = -1;                ///< refuses (0x15) data requests at address N x 16
     int silentBlock = -1;                ///< never answers data requests at address N x 16
+    int loseWriteBlock = -1;             ///< acknowledges writes at address N x 16, keeps old bytes
     bool garbage = false;                ///< every answer is replaced by noise of its length
     bool longCount = false;              ///< read answers announce 8 bytes more than they carry
     std::chrono::milliseconds delay{0};  ///< every answer starts this late

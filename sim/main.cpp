@@ -152,6 +152,8 @@ int main(int argc, char** argv) {
   const auto refuseOption = opt("refuse-block", "Fault: refuse the data request of block N.", "N");
   const auto silentBlockOption =
       opt("silent-block", "Fault: never answer the data request of block N.", "N");
+  const auto loseWriteOption = opt(
+      "lose-write-block", "Fault: acknowledge the write of block N but keep its old bytes.", "N");
   const auto garbageOption = opt("garbage", "Fault: every answer is noise.");
   const auto longCountOption =
       opt("long-count", "Fault: read answers announce more data than they carry.");
@@ -220,7 +222,8 @@ int main(int argc, char** argv) {
   if (parser.isSet(identityOption)) terminal.SetIdentity(identities[0]);
   // The terminal keeps its log texts in GBK, as it keeps every text.
   for (const QString& text : parser.values(logOption)) {
-    if (!terminal.AddLogEntry(TextCodec::ToGbk(text))) return Usage(QStringLiteral("the core log is full"));
+    if (!terminal.AddLogEntry(TextCodec::ToGbk(text)))
+      return Usage(QStringLiteral("the core log is full"));
   }
 
   TerminalModel::Faults faults;
@@ -248,6 +251,11 @@ int main(int argc, char** argv) {
     if (!ParseInt(parser.value(silentBlockOption), 0, 4095, &number))
       return Usage(QStringLiteral("--silent-block takes a block number"));
     faults.silentBlock = number;
+  }
+  if (parser.isSet(loseWriteOption)) {
+    if (!ParseInt(parser.value(loseWriteOption), 0, 4095, &number))
+      return Usage(QStringLiteral("--lose-write-block takes a block number"));
+    faults.loseWriteBlock = number;
   }
   if (parser.isSet(hangUpOption)) {
     if (!ParseInt(parser.value(hangUpOption), 0, 1 << 30, &number))

@@ -3,6 +3,7 @@
 #include <QString>
 
 struct CliOptions;
+class ParameterImage;
 
 // One function per command of tr5906ctl; each returns the exit status and
 // prints its one-line reason on standard error when it fails.
@@ -20,7 +21,6 @@ int RunVerify(const CliOptions& options);
 int RunProvision(const CliOptions& options);
 int RunRecords(const CliOptions& options);
 
-class ParameterImage;
 /// Reads the terminal back and compares it with what a write of `written`
 /// sent (--adjust, --service); prints each differing field.
 int VerifyImage(const CliOptions& options, const ParameterImage& written);

@@ -1,34 +1,30 @@
 #include "ConsolePrompts.h"
 
-#include <cstdio>
+#include "ConsoleStreams.h"
+#include "EnglishLines.h"
 
-namespace {
-
-void PrintLine(std::FILE* stream, const QString& text) {
-  const QByteArray line = text.toUtf8();
-  std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stream);
-  std::fputc('\n', stream);
-  std::fflush(stream);
+QString ConsolePrompts::Text(const QString& text) const {
+  return english_ ? EnglishLines::Of(text) : text;
 }
 
-}  // namespace
+void ConsolePrompts::Critical(const QString& text) { problem_ = Text(text); }
 
-void ConsolePrompts::Critical(const QString& text) {
-  criticals_ << text;
-  PrintLine(stderr, text);
+void ConsolePrompts::Information(const QString& text) {
+  ConsoleStreams::WriteLine(stdout, Text(text));
 }
-
-void ConsolePrompts::Information(const QString& text) { PrintLine(stdout, text); }
 
 bool ConsolePrompts::AskRetry(const QString& text) {
-  const bool retry = retriesLeft_ > 0;
-  if (retry) --retriesLeft_;
-  PrintLine(stderr, text + (retry ? QStringLiteral(" -> Retry") : QStringLiteral(" -> Cancel")));
-  return retry;
+  if (retriesLeft_ > 0) {
+    --retriesLeft_;
+    ConsoleStreams::WriteLine(stderr, Text(text) + QStringLiteral(" -> Retry"));
+    return true;
+  }
+  problem_ = Text(text) + QStringLiteral(" -> Cancel");
+  return false;
 }
 
 bool ConsolePrompts::AskOkCancel(const QString& text) {
-  PrintLine(stderr, text + QStringLiteral(" -> Cancel"));
+  problem_ = Text(text) + QStringLiteral(" -> Cancel");
   return false;
 }
 

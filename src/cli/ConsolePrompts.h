@@ -2,16 +2,19 @@
 
 #include "link/Prompts.h"
 
-#include <QStringList>
+#include <QString>
 
-/// The command line's answers to the questions of a transaction: message
-/// boxes become lines on standard error; the Retry/Cancel question is
-/// answered Retry as long as retries are left (`--retries N`), then Cancel.
+/// The command line's answers to the questions of a transaction. There is
+/// nobody to show a message box to: its text is kept for the one failure
+/// line on standard error. The Retry/Cancel question is answered Retry as
+/// long as retries are left (`--retries N`, each noted on standard error),
+/// then Cancel.
 class ConsolePrompts : public Prompts {
  public:
-  explicit ConsolePrompts(int retries) : retriesLeft_(retries) {}
+  ConsolePrompts(int retries, bool english) : retriesLeft_(retries), english_(english) {}
 
   void Critical(const QString& text) override;
+  /// A line on standard output.
   void Information(const QString& text) override;
   bool AskRetry(const QString& text) override;
   /// There is nobody to confirm: Cancel.
@@ -20,10 +23,14 @@ class ConsolePrompts : public Prompts {
   QString ChooseFile(FileMode mode, const QString& title, const QString& defaultName,
                      bool hex) override;
 
-  /// Every critical message shown so far.
-  const QStringList& Criticals() const { return criticals_; }
+  /// The last message box, or the question answered Cancel ("... -> Cancel"),
+  /// in English with --english; empty when there was none.
+  const QString& Problem() const { return problem_; }
 
  private:
+  QString Text(const QString& text) const;
+
   int retriesLeft_;
-  QStringList criticals_;
+  bool english_;
+  QString problem_;
 };

@@ -1,8 +1,8 @@
 #include "ConsoleSink.h"
 
+#include "ConsoleStreams.h"
+#include "EnglishLines.h"
+
 void ConsoleSink::AddMessage(const QString& text) {
-  const QByteArray line = text.toUtf8();
-  std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stream_);
-  std::fputc('\n', stream_);
-  std::fflush(stream_);
+  ConsoleStreams::WriteLine(stream_, english_ ? EnglishLines::Of(text) : text);
 }

@@ -41,7 +41,9 @@ LinkSession::LinkSession(const CliOptions& options)
       link_([this](int number) {
         return fixedDevice_.isEmpty() ? catalog_.DeviceFor(number) : fixedDevice_;
       }),
-      prompts_(options.retries) {}
+      prompts_(options.retries, options.english),
+      // With the image on standard output the lines go to standard error.
+      sink_(options.output == QLatin1String("-") ? stderr : stdout, options.english) {}
 
 LinkSession::~LinkSession() { link_.Close(); }
 
@@ -49,7 +51,12 @@ bool LinkSession::ResolvePort(QString* error) {
   const QString port = options_.port.trimmed();
   if (port.isEmpty()) {
     portNumber_ = catalog_.RecallPort();
-    return true;
+    if (!options_.changesTerminal) return true;
+    *error = QStringLiteral(
+                 "%1 changes the terminal: name its port with --port "
+                 "(the remembered port is %2)")
+                 .arg(options_.command, PortName());
+    return false;
   }
   if (port.contains(QLatin1Char('/'))) {
     fixedDevice_ = port;
@@ -97,25 +104,29 @@ bool LinkSession::Run(TransactionEngine& engine, TransactionEngine::Kind kind) {
         }
         return false;
       },
-      [&engine] { engine.Cancel(); });
+      [&engine] {
+        engine.Cancel();
+        return false;
+      });
 }
 
 bool LinkSession::RunUntilDone(const std::function<bool(std::function<void(bool)>)>& start,
-                               const std::function<void()>& cancel) {
+                               const std::function<bool()>& cancel) {
   bool finished = false;
   bool succeeded = false;
-  InterruptWatcher watcher([this, &cancel, &finished](int count) {
+  std::function<void(bool)> done;
+  InterruptWatcher watcher([this, &cancel, &finished, &done](int count) {
     interrupted_ = true;
     if (finished) return;
     if (count == 1) {
-      cancel();
+      if (cancel()) done(false);
     } else {
       // A second Ctrl-C: stop waiting for the transfer to wind down.
       link_.Close();
       QCoreApplication::exit(kExitFailure);
     }
   });
-  auto done = [&finished, &succeeded](bool ok) {
+  done = [&finished, &succeeded](bool ok) {
     if (finished) return;
     finished = true;
     succeeded = ok;
@@ -127,9 +138,18 @@ bool LinkSession::RunUntilDone(const std::function<bool(std::function<void(bool)
   return finished && succeeded && !interrupted_;
 }
 
+QString LinkSession::PortName() const {
+  if (!fixedDevice_.isEmpty()) return fixedDevice_;
+  const QString device = catalog_.DeviceFor(portNumber_);
+  const QString name = QStringLiteral("COM%1").arg(portNumber_);
+  return device.isEmpty() || device == name ? name : QStringLiteral("%1 (%2)").arg(name, device);
+}
+
 QString LinkSession::FailureReason(const QString& what) const {
-  if (interrupted_) return what + QStringLiteral(" cancelled (interrupted)");
+  if (interrupted_) return QStringLiteral("%1 on %2 cancelled (interrupted)").arg(what, PortName());
+  // The system's reason names the device.
   if (link_.LastOpenFailed() || link_.DeviceFailed())
     return what + QStringLiteral(" failed: ") + link_.ErrorString();
-  return what + QStringLiteral(" failed");
+  const QString line = QStringLiteral("%1 failed on %2").arg(what, PortName());
+  return prompts_.Problem().isEmpty() ? line : line + QStringLiteral(": ") + prompts_.Problem();
 }

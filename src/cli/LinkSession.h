@@ -25,9 +25,12 @@ class LinkSession {
   ~LinkSession();
 
   /// Resolves --port (COMn, a number, or a device path; default: the
-  /// remembered port). False with a reason on bad usage.
+  /// remembered port, except for a command that changes the terminal). False
+  /// with a reason on bad usage.
   bool ResolvePort(QString* error);
   int PortNumber() const { return portNumber_; }
+  /// The port as a failure names it: "/dev/pts/3", "COM7 (/dev/ttyUSB0)".
+  QString PortName() const;
 
   /// The link format: --link, or the RS-485 format stored in `image`.
   QString LinkFormat(const ParameterImage& image) const;
@@ -36,12 +39,15 @@ class LinkSession {
   /// it succeeded. After a failure FailureReason() says why in one line.
   bool Run(TransactionEngine& engine, TransactionEngine::Kind kind);
   /// Runs the event loop until `finished` is called back (for transfers that
-  /// are not engine transactions); `cancel` runs on Ctrl-C.
+  /// are not engine transactions); `cancel` runs on Ctrl-C and returns true
+  /// when the transfer will not report its end itself (then the run ends at
+  /// once as failed).
   bool RunUntilDone(const std::function<bool(std::function<void(bool)>)>& start,
-                    const std::function<void()>& cancel);
+                    const std::function<bool()>& cancel);
 
-  /// One line for standard error after a failed transfer: what failed and,
-  /// when the port did not open, the system's reason with its hint.
+  /// One line for standard error after a failed transfer: what failed on
+  /// which port, and why: the system's reason (with its hint) when the port
+  /// failed, else the message or the question answered Cancel.
   QString FailureReason(const QString& what) const;
 
   SettingsStore& Store() { return *store_; }

@@ -1,8 +1,9 @@
 // show and diff: the named fields of configuration files, no terminal needed.
+#include "CliFiles.h"
 #include "CliOptions.h"
 #include "Commands.h"
 #include "ConsoleSink.h"
-#include "image/ConfigFile.h"
+#include "ConsoleStreams.h"
 #include "image/Defaults.h"
 #include "image/FieldTable.h"
 #include "image/ParameterImage.h"
@@ -10,20 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <cstdio>
-
 namespace {
-
-bool Load(const QString& path, ParameterImage* image) {
-  const ConfigFile::Result opened = ConfigFile::Open(path, *image);
-  if (!opened) PrintError(opened.english);
-  return opened.ok;
-}
-
-void PrintRaw(const QByteArray& bytes) {
-  std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-  std::fflush(stdout);
-}
 
 bool SameField(const ParameterImage& a, const ParameterImage& b, const Field& field) {
   return a.Bytes(field.byte, field.length) == b.Bytes(field.byte, field.length);
@@ -35,7 +23,7 @@ int RunShow(const CliOptions& options) {
   ParameterImage image;
   if (options.defaults) {
     LoadDefaults(image);
-  } else if (!Load(options.arguments.first(), &image)) {
+  } else if (!CliFiles::Open(options.input, &image)) {
     return kExitFailure;
   }
   const auto& fields = FieldTable::Fields();
@@ -43,7 +31,7 @@ int RunShow(const CliOptions& options) {
     QJsonObject object;
     for (const Field& field : fields)
       object.insert(QString::fromLatin1(field.name), FieldTable::JsonValue(image, field));
-    PrintRaw(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    ConsoleStreams::Write(stdout, QJsonDocument(object).toJson(QJsonDocument::Indented));
     return kExitSuccess;
   }
   ConsoleSink out;
@@ -56,7 +44,8 @@ int RunShow(const CliOptions& options) {
 int RunDiff(const CliOptions& options) {
   ParameterImage a;
   ParameterImage b;
-  if (!Load(options.arguments.at(0), &a) || !Load(options.arguments.at(1), &b)) return kExitUsage;
+  if (!CliFiles::Open(options.arguments.at(0), &a) || !CliFiles::Open(options.arguments.at(1), &b))
+    return kExitUsage;
   ConsoleSink out;
   int differences = 0;
   for (const Field& field : FieldTable::Fields()) {

@@ -1,13 +1,12 @@
 // read, write, reset, log and detect: one engine transaction each.
+#include "CliFiles.h"
 #include "CliOptions.h"
 #include "Commands.h"
+#include "ConsoleStreams.h"
 #include "LinkSession.h"
-#include "image/ConfigFile.h"
 #include "image/Defaults.h"
 #include "image/Identity.h"
 #include "image/ParameterImage.h"
-
-#include <cstdio>
 
 namespace {
 
@@ -49,35 +48,28 @@ ParameterImage DefaultImage() {
 /// format becomes the default link format). False after printing why not.
 bool WorkImage(const CliOptions& options, ParameterImage* image) {
   *image = DefaultImage();
-  if (options.input.isEmpty()) return true;
-  const ConfigFile::Result opened = ConfigFile::Open(options.input, *image);
-  if (!opened) PrintError(opened.english);
-  return opened.ok;
+  return options.input.isEmpty() || CliFiles::Open(options.input, image);
 }
 
 }  // namespace
 
 void PrintError(const QString& reason) {
-  const QByteArray line = QStringLiteral("tr5906ctl: %1\n").arg(reason).toUtf8();
-  std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
-  std::fflush(stderr);
+  ConsoleStreams::WriteLine(stderr, QStringLiteral("tr5906ctl: %1").arg(reason));
 }
 
 int RunRead(const CliOptions& options) {
+  // Where the image goes is checked before the terminal is touched.
+  const int checked = CliFiles::CheckOutput(options.output, options.force);
+  if (checked != kExitSuccess) return checked;
   ParameterImage image = DefaultImage();
-  ConsoleSink sink;
+  ConsoleSink sink(options.output == QLatin1String("-") ? stderr : stdout, options.english);
   int status = Transact(options, image, TransactionEngine::Kind::Read, QStringLiteral("read"),
                         [&image, &sink] {
                           const QStringList lines = Identity::Lines(image);
                           for (const QString& line : lines) sink.AddMessage(line);
                         });
   if (status != kExitSuccess) return status;
-  const ConfigFile::Result saved = ConfigFile::Save(options.output, image);
-  if (!saved) {
-    PrintError(saved.english);
-    return kExitFailure;
-  }
-  return kExitSuccess;
+  return CliFiles::Save(options.output, image) ? kExitSuccess : kExitFailure;
 }
 
 int RunWrite(const CliOptions& options) {
@@ -90,14 +82,12 @@ int RunWrite(const CliOptions& options) {
 }
 
 int RunReset(const CliOptions& options) {
-  ParameterImage image;
-  if (!WorkImage(options, &image)) return kExitFailure;
+  ParameterImage image = DefaultImage();
   return Transact(options, image, TransactionEngine::Kind::Reset, QStringLiteral("reset"));
 }
 
 int RunLog(const CliOptions& options) {
-  ParameterImage image;
-  if (!WorkImage(options, &image)) return kExitFailure;
+  ParameterImage image = DefaultImage();
   return Transact(options, image, TransactionEngine::Kind::Log, QStringLiteral("core log"));
 }
 
@@ -110,8 +100,7 @@ int RunVerify(const CliOptions& options) {
 }
 
 int RunDetect(const CliOptions& options) {
-  ParameterImage image;
-  if (!WorkImage(options, &image)) return kExitFailure;
+  ParameterImage image = DefaultImage();
   return Transact(options, image, TransactionEngine::Kind::Detect,
                   QStringLiteral("format detection"));
 }

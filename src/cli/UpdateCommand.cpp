@@ -2,7 +2,6 @@
 #include "CliOptions.h"
 #include "Commands.h"
 #include "LinkSession.h"
-#include "image/ConfigFile.h"
 #include "image/Defaults.h"
 #include "image/ParameterImage.h"
 #include "update/FirmwareImage.h"
@@ -13,21 +12,28 @@
 
 namespace {
 
+using State = FirmwareTransfer::State;
+
 QString Hex(uint32_t address) {
   return QString::number(address, 16).toUpper().rightJustified(8, QLatin1Char('0'));
+}
+
+/// What an update cancelled in `state` has left in the flash.
+QString FlashAfterCancel(State state) {
+  if (state == State::Starting) return QStringLiteral("the flash was not changed");
+  return QStringLiteral("the flash may now be incomplete: update again before using it");
 }
 
 }  // namespace
 
 int RunUpdate(const CliOptions& options) {
-  const QString path = options.arguments.first();
   auto firmware = std::make_unique<FirmwareImage>();
   IntelHexReader reader(*firmware);
-  if (!reader.ReadFile(path)) {
-    PrintError(QStringLiteral("%1: %2").arg(path, reader.ErrorText()));
+  if (!reader.ReadFile(options.firmware)) {
+    PrintError(QStringLiteral("%1: %2").arg(options.firmware, reader.ErrorText()));
     return kExitFailure;
   }
-  ConsoleSink sink;
+  ConsoleSink sink(stdout, options.english);
   if (options.check) {
     sink.AddMessage(QStringLiteral("start 0x%1").arg(Hex(firmware->ImageStartAddress())));
     sink.AddMessage(QStringLiteral("end 0x%1").arg(Hex(firmware->ImageEndAddress())));
@@ -38,13 +44,6 @@ int RunUpdate(const CliOptions& options) {
   // The application listens for the start frame at the link format.
   ParameterImage image;
   LoadDefaults(image);
-  if (!options.input.isEmpty()) {
-    const ConfigFile::Result opened = ConfigFile::Open(options.input, image);
-    if (!opened) {
-      PrintError(opened.english);
-      return kExitFailure;
-    }
-  }
   LinkSession session(options);
   QString error;
   if (!session.ResolvePort(&error)) {
@@ -63,15 +62,24 @@ int RunUpdate(const CliOptions& options) {
     sink.AddMessage(text);
   });
   transfer.SetCaptionHandler([&sink](const QString& caption) { sink.AddMessage(caption); });
+  State cancelledIn = State::Idle;
   const bool ok = session.RunUntilDone(
       [&transfer](std::function<void(bool)> done) {
         transfer.SetFinishedHandler(done);
         return transfer.Start();
       },
-      [&transfer] { transfer.Cancel(); });
-  if (!ok) {
-    PrintError(session.FailureReason(QStringLiteral("firmware update")));
-    return kExitFailure;
-  }
-  return kExitSuccess;
+      [&transfer, &cancelledIn] {
+        // Once ended, the transfer reports its end itself; a cancelled one
+        // never does.
+        const State state = transfer.CurrentState();
+        if (state == State::Closing || state == State::Finished) return false;
+        cancelledIn = state;
+        transfer.Cancel();
+        return true;
+      });
+  if (ok) return kExitSuccess;
+  QString line = session.FailureReason(QStringLiteral("firmware update"));
+  if (cancelledIn != State::Idle) line += QStringLiteral(": ") + FlashAfterCancel(cancelledIn);
+  PrintError(line);
+  return kExitFailure;
 }

@@ -18,22 +18,29 @@ int VerifyImage(const CliOptions& options, const ParameterImage& written) {
   check.Engine().SetLinkSettings(session.LinkFormat(written));
   check.Engine().SetLanguageEnglish(options.english);
   const ReadBackCheck::Scope scope{options.hasAdjust, options.service, options.service};
-  const bool finished = session.RunUntilDone(
+  const bool readOk = session.RunUntilDone(
       [&](std::function<void(bool)> done) {
         check.SetFinishedHandler(
             [done](bool readOk, const std::vector<FieldDifference>&) { done(readOk); });
         return check.Start(written, scope);
       },
-      [&check] { check.Cancel(); });
-  if (!finished || !check.ReadOk()) {
+      [&check] {
+        check.Cancel();
+        return false;
+      });
+  if (!readOk) {
     PrintError(session.FailureReason(QStringLiteral("verify")));
     return kExitFailure;
   }
   for (const FieldDifference& d : check.Differences())
     session.Sink().AddMessage(ReadBackCheck::Line(d));
+  const size_t count = check.Differences().size();
   if (!check.Passed()) {
     PrintError(
-        QStringLiteral("verify: %1 field(s) differ from the file").arg(check.Differences().size()));
+        QStringLiteral("verify failed on %1: %2 differ%3 from the file")
+            .arg(session.PortName(),
+                 count == 1 ? QStringLiteral("1 field") : QStringLiteral("%1 fields").arg(count),
+                 count == 1 ? QStringLiteral("s") : QString()));
     return kExitFailure;
   }
   session.Sink().AddMessage(QStringLiteral("verified: the terminal holds what the file writes"));
