@@ -188,10 +188,10 @@ class TestProvisionE2e : public QObject {
     };
     QStringList command = fill(args).split('|');
     if (command.first() == "P")
-      command =
-          QStringList{"provision",  "--config", TR5906_TEST_DATA "/provision.quelt", "--db", db,
-                      "--settings", settings} +
-          command.mid(1);
+      command = QStringList{"provision", "--config", TR5906_TEST_DATA "/provision.quelt",
+                            "--settings", settings} +
+                (command.contains("--db") ? QStringList() : QStringList{"--db", db}) +
+                command.mid(1);
     const CtlRun run = RunCtl(command, 10000);
     ::close(listener);
     QCOMPARE(run.errors.trimmed(), "tr5906ctl: " + fill(error));
