@@ -5,6 +5,7 @@
 #include <io.h>
 #else
 #include <signal.h>
+#include <unistd.h>
 #endif
 
 void ConsoleStreams::IgnoreBrokenPipe() {
@@ -18,6 +19,14 @@ void ConsoleStreams::UseBinary(std::FILE* stream) {
   ::_setmode(::_fileno(stream), _O_BINARY);
 #else
   (void)stream;
+#endif
+}
+
+bool ConsoleStreams::IsTerminal(std::FILE* stream) {
+#ifdef _WIN32
+  return ::_isatty(::_fileno(stream)) != 0;
+#else
+  return ::isatty(::fileno(stream)) != 0;
 #endif
 }
 

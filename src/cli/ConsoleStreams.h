@@ -16,6 +16,9 @@ class ConsoleStreams {
   /// Standard input and output carry images as bytes, untranslated.
   static void UseBinary(std::FILE* stream);
 
+  /// Whether the stream is a terminal (a person watching), not a pipe or file.
+  static bool IsTerminal(std::FILE* stream);
+
   /// Writes `bytes` and flushes; false once the stream has failed (and
   /// nothing more is written to it).
   static bool Write(std::FILE* stream, const QByteArray& bytes);

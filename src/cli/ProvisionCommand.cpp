@@ -2,6 +2,7 @@
 // serial-number counter in a database.
 #include "CliOptions.h"
 #include "Commands.h"
+#include "ConsoleStreams.h"
 #include "InterruptWatcher.h"
 #include "LinkSession.h"
 #include "StatusBoard.h"
@@ -27,8 +28,6 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSysInfo>
-
-#include <unistd.h>
 
 #include <memory>
 #include <vector>
@@ -201,7 +200,7 @@ int RunProvision(const CliOptions& options) {
                        .arg(TR5906_VERSION_MINOR)
                        .arg(TR5906_VERSION_PATCH);
   QtClock clock;
-  StatusBoard board(options.ports.size(), isatty(STDOUT_FILENO) != 0);
+  StatusBoard board(options.ports.size(), ConsoleStreams::IsTerminal(stdout));
   int running = 0;
   for (int i = 0; i < options.ports.size(); ++i) {
     Port& port = ports[static_cast<size_t>(i)];
