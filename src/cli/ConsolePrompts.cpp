@@ -1,7 +1,7 @@
 #include "ConsolePrompts.h"
 
 #include "ConsoleStreams.h"
-#include "EnglishLines.h"
+#include "link/EnglishLines.h"
 
 QString ConsolePrompts::Text(const QString& text) const {
   return english_ ? EnglishLines::Of(text) : text;

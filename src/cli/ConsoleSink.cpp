@@ -1,7 +1,7 @@
 #include "ConsoleSink.h"
 
 #include "ConsoleStreams.h"
-#include "EnglishLines.h"
+#include "link/EnglishLines.h"
 
 void ConsoleSink::AddMessage(const QString& text) {
   ConsoleStreams::WriteLine(stream_, english_ ? EnglishLines::Of(text) : text);

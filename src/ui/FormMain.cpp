@@ -48,7 +48,7 @@ FormMain::FormMain(const FormMainServices& services, const FormMainOptions& opti
     prompts_ = ownPrompts_.get();
   }
   BuildControls();
-  sink_ = std::make_unique<ListMsgSink>(listMsg_);
+  sink_ = std::make_unique<ListMsgSink>(listMsg_, english_);
   engine_ = std::make_unique<TransactionEngine>(link_, clock_, *prompts_, *sink_, image_);
   engine_->SetLanguageEnglish(english_);
   engine_->SetReadTarget(&readImage_);

@@ -114,7 +114,8 @@ class TestFormMain : public QObject {
     const char* none = "9600,N,8,1 9600,N,8,1 1 1.92Kbps 22dBm 2";
     Row("read", "", "CommandRead", read, "", QString("9600,N,8,1 ") + image);
     Row("read, silent", "silent", "CommandRead", "读取失败!", "检测连接！重试或取消？", none);
-    Row("read, no port", "no port", "CommandRead", "读取失败!", "Please reselect COM port!", none);
+    Row("read, no port", "no port", "CommandRead", "Read failed!", "Please reselect COM port!",
+        none);
     Row("read, refused part-way", "refuse", "CommandRead", "读取失败|读取失败!", "", none);
     Row("closed during a read", "silent", "CommandRead CommandClose", "读取失败!", "", none);
     Row("detection", "19200,E,8,1", "CommandAutoBaudrate . CommandRead", read, "",
@@ -326,7 +327,7 @@ class TestFormMain : public QObject {
                     "发射功率(通信参数): 写入 22, 读回 9"},
         "校验失败:终端中以下字段与写入的不同:\n发射功率(通信参数)", "*");
     Row("stuck byte, English", true, "stuck", true,
-        QStringList{"读取成功!", "Verify failed: TX Power (Options)",
+        QStringList{"Read succeeded!", "Verify failed: TX Power (Options)",
                     "TX Power (Options): wrote 22, read 9"},
         "Verify failed: the terminal holds other values than were written in:\nTX Power (Options)",
         "*");
@@ -355,13 +356,14 @@ class TestFormMain : public QObject {
     TypeAddress(f, "33");
     const QByteArray before = form->Image().Bytes(0, 4096);
     Click(f, "CommandWrite");
-    QVERIFY(
-        rig.clock.RunUntil([&] { return Lines(f).contains("设置成功") || !f->Engine().Busy(); }));
+    const QString written = english ? "Write succeeded" : "设置成功";
+    QVERIFY(rig.clock.RunUntil([&] { return Lines(f).contains(written) || !f->Engine().Busy(); }));
     if (terminal == "stuck") rig.terminal.Memory().SetByte(36, 9);
     rig.terminal.MutableFaults().silent = terminal.startsWith("silent");
     QVERIFY(rig.RunToEnd(*form));
-    const QStringList after = Lines(f).mid(Lines(f).indexOf("设置成功") + 1);
-    QTEST(after.filter(QRegularExpression("^校验|^Verify|: 写入 |: wrote |^读取.*!")), "lines");
+    const QStringList after = Lines(f).mid(Lines(f).indexOf(written) + 1);
+    QTEST(after.filter(QRegularExpression("^校验|^Verify|: 写入 |: wrote |^读取.*!|^Read .*!")),
+          "lines");
     QTEST(rig.prompts.Texts().value(rig.prompts.Texts().size() - 1), "prompt");
     QTEST(QString(f->windowTitle().endsWith('*') ? "*" : ""), "mark");
     QCOMPARE(form->Image().Bytes(0, 4096), before);  // read back, not into the form

@@ -1,4 +1,4 @@
-#include "EnglishLines.h"
+#include "link/EnglishLines.h"
 
 namespace {
 
