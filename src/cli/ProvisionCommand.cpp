@@ -254,7 +254,7 @@ int RunProvision(const CliOptions& options) {
     Station::Settings s = common;
     s.port = port.choice.given;
     s.portNumber = port.choice.number;
-    if (recipe.changes.UsesSerial()) {
+    if (ConfigTextFile::IsText(options.config)) {  // each unit's own image, for its number
       s.imageFor = [&recipe](const QString& serial, ParameterImage* image, QString* problem) {
         const ConfigApply::Result unit = ConfigApply::Apply(recipe.base, recipe.changes, serial);
         *image = unit.image;

@@ -94,15 +94,57 @@ class TestConfigTextE2e : public QObject {
         << "set: `qos`: 3 is out of range (0 to 2)\nset: `apn`: takes NAME=VALUE\ntr5906ctl: set "
            "refused (2 errors): nothing was written\n"
         << "";
-    QTest::newRow("set, beyond what a write sends")
-        << QByteArray() << QStringList{"set", "--port", "PTY", "firmware_minor=3", "adjust=1"} << 2
+    QTest::newRow("beyond what a write sends")
+        << QByteArray(
+               "communication:\n  adjust: 1\ncarried:\n  firmware_minor: 3\nbytes:\n"
+               "  300: \"01 02\"\n  400: \"05\"\n")
+        << apply << 2
         << read +
                "communication (通信参数 / Options):|  adjust: 0 -> 1|carried (不在页面上 / Not "
-               "on a page):|  firmware_minor: 0 -> 3"
-        << "tr5906ctl: set changes what a write cannot send to the terminal: adjust, "
-           "firmware_minor "
-           "(apply it to a file with --base and -o); nothing was written\n"
+               "on a page):|  firmware_minor: 0 -> 3|bytes no field names: 3 change (300 to "
+               "301, 400)"
+        << "tr5906ctl: DIR/c.yaml changes what a write cannot send to the terminal: bytes 300 to "
+           "301, byte 400, adjust, firmware_minor (apply it to a file with --base and -o); nothing "
+           "was written\n"
         << "";
+    QTest::newRow("set, the link stays the terminal's")
+        << QByteArray() << QStringList{"set", "--port", "PTY", "rs485_baud=19200"} << 0
+        << read +
+               "serial_ports (串口参数 / Serial Ports):|  rs485_baud: 9600 -> 19200|write: the "
+               "option block" +
+               verified
+        << ""
+        << "18:c0";
+    QTest::newRow("apply --dry-run") << QByteArray("communication:\n  device_address: 12\n")
+                                     << apply + QStringList{"--dry-run"} << 0
+                                     << read +
+                                            "communication (通信参数 / Options):|  "
+                                            "device_address: 7 -> 12|write: the option block"
+                                     << ""
+                                     << "";
+    QTest::newRow("-o into a missing folder")
+        << QByteArray("communication:\n  device_address: 12\n")
+        << QStringList{"apply", "DIR/c.yaml", "--port", "PTY", "-o", "DIR/none/x.quelt"} << 1 << ""
+        << "tr5906ctl: Cannot save the configuration file DIR/none/x.quelt: No such file or "
+           "directory\n"
+        << "";
+    const QString usage = "tr5906ctl: %1\n";
+    for (const auto& [args, error] : std::initializer_list<std::pair<QStringList, QString>>{
+             {{"apply", "DIR/c.yaml", "-o", "DIR/x"},
+              "apply needs one of --base FILE.quelt, --defaults or --port P"},
+             {{"set", "--defaults", "qos=1"}, "set onto a file needs -o OUT.quelt or --dry-run"},
+             {{"set", "--defaults", "--dry-run", "--no-verify", "qos=1"},
+              "--verify and --no-verify are for --port"},
+             {{"set", "--port", "PTY", "--verify", "--no-verify", "qos=1"},
+              "set takes --verify or --no-verify, not both"},
+             {{"apply", "DIR/c.yaml", "--defaults", "-o", "DIR/c.yaml"},
+              "-o DIR/c.yaml: apply saves a .quelt image (export writes the text)"},
+             {{"apply", "-", "--base", "-", "--dry-run"},
+              "apply reads only one file from standard input"},
+             {{"export", "--defaults", "DIR/out.quelt"},
+              "export needs one of FILE.quelt, --defaults or --port P"}})
+      QTest::newRow(qPrintable(args.join(' ')))
+          << QByteArray() << args << 2 << "" << usage.arg(error) << "";
   }
   void runs() {
     QFETCH(QByteArray, yaml);
@@ -141,6 +183,7 @@ class TestConfigTextE2e : public QObject {
   void exportAllApplyAll() {
     SimProcess terminal;
     QVERIFY(terminal.Start({"--dump-image", File("sim.quelt")}));
+    QCOMPARE(RunCtl({"export", "--defaults", "-o", File("all.yaml")}).exitCode, 0);
     QCOMPARE(RunCtl({"set", "--port", terminal.path, "device_address=33", "apn=cmnet",
                      "adc1_offset=-1.5"})
                  .exitCode,
@@ -153,6 +196,12 @@ class TestConfigTextE2e : public QObject {
                  .exitCode,
              0);
     const QByteArray memory = ReadFile(File("sim.quelt"));
+    // set onto a file: that file with the field changed.
+    QCOMPARE(
+        RunCtl({"set", "--base", File("other.quelt"), "-o", File("set.quelt"), "qos=2"}).exitCode,
+        0);
+    QCOMPARE(ReadFile(File("set.quelt")).toHex(),
+             memory.left(4096 + 348).toHex() + "0200" + memory.mid(4096 + 350).toHex());
     QCOMPARE(memory.mid(4096 + 4, 6), QByteArray("cmnet", 6));
     QCOMPARE(ReadFile(File("other.quelt")).toHex(), memory.toHex());
   }
@@ -179,6 +228,12 @@ class TestConfigTextE2e : public QObject {
              "nothing was written\n");
     QVERIFY(!QFile::exists(File("line.sqlite")));
     QCOMPARE(RunCtl(args, 60000).lines.last(), "3 passed, 0 failed");
+    // Without --first-serial, checked with the counter's numbers once it is read.
+    longer.removeAt(longer.indexOf("--first-serial") + 1);
+    longer.removeOne("--first-serial");
+    QCOMPARE(RunCtl(longer).errors.remove(dir_.path() + '/').section('\n', 0, 0),
+             "long.yaml:2:19: `mqtt_client_id`: 17 bytes in GBK, the field holds 16 (with the "
+             "longest serial number, 5 characters)");
     QStringList ids;
     for (int i = 0; i < 3; ++i) {
       sims[i].Stop();

@@ -570,7 +570,13 @@ class TestFormMain : public QObject {
         "`device_address`：300 超出范围（1 到 255）\nbad.yaml:3:3: `log_levl`：未知的键，是否应为 "
         "`log_level`？|确定,显示详情...",
         "1", "");
+    Row("not there", "@none.yaml ok CommandLoad", "",
+        "配置文本有误，未做任何更改：\n无法打开配置文件 none.yaml：此文件或目录不存在|无法打开配置"
+        "文件 none.yaml：此文件或目录不存在|确定,显示详情...",
+        "1", "");
     Row("save as YAML", "7 @out.yaml CommandSave", " - out.yaml", "", "7",
+        "  device_address: 7  # 设备地址 / Device Addr; 1 to 255");
+    Row("close, save as YAML", "7 @out.yaml close:Save", " - out.yaml", "", "7",
         "  device_address: 7  # 设备地址 / Device Addr; 1 to 255");
   }
   void texts() {
@@ -582,7 +588,7 @@ class TestFormMain : public QObject {
     auto form = rig.Make();
     RunSteps(rig, *form, steps);
     QTEST(form->windowTitle().remove("TR5906配置工具"), "title");
-    QTEST(rig.prompts.boxes.join('\n'), "box");
+    QTEST(rig.prompts.boxes.join('\n').remove(rig.dir.path() + '/'), "box");
     QTEST(Child<QLineEdit>(form.get(), "TextDeviceAddr")->text(), "address");
     const QString saved = QString::fromUtf8(ReadFile(rig.dir.filePath("out.yaml")));
     QTEST(saved.split('\n').filter("device_address:").join('\n'), "saved");
