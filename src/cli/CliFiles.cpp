@@ -5,6 +5,7 @@
 #include "ConsoleStreams.h"
 #include "image/ConfigFile.h"
 #include "image/ParameterImage.h"
+#include "text/ConfigTextFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,14 +53,22 @@ bool CliFiles::Open(const QString& path, ParameterImage* image) {
   return true;
 }
 
-int CliFiles::CheckOutput(const QString& path, bool force) {
+int CliFiles::CheckOutput(const QString& path, bool force, bool text) {
   if (path == kStandard) return kExitSuccess;
   const QFileInfo info(path);
   if (info.isDir()) {
     PrintError(CannotSave(path, QStringLiteral("Is a directory")));
     return kExitFailure;
   }
-  if (info.exists() && !force) {
+  if (info.exists() && !force && text) {
+    QFile existing(path);
+    if (!existing.open(QIODevice::ReadOnly) || !existing.read(4096).contains("tr5906-config")) {
+      PrintError(QStringLiteral("%1 is not a configuration text (no tr5906-config in its header): "
+                                "overwrite it with --force")
+                     .arg(QDir::toNativeSeparators(path)));
+      return kExitUsage;
+    }
+  } else if (info.exists() && !force) {
     ParameterImage existing;
     const ConfigFile::Result opened = ConfigFile::Open(path, existing);
     QString what;
@@ -95,6 +104,39 @@ bool CliFiles::Save(const QString& path, ParameterImage& image) {
   ConsoleStreams::UseBinary(stdout);
   const QByteArray bytes(reinterpret_cast<const char*>(image.Data()), ConfigFile::kFileSize);
   if (ConsoleStreams::Write(stdout, bytes)) return true;
+  PrintError(QStringLiteral("Cannot write the configuration to standard output: %1")
+                 .arg(QString::fromLocal8Bit(std::strerror(errno))));
+  return false;
+}
+
+bool CliFiles::ReadText(const QString& path, QByteArray* text) {
+  if (path != kStandard) {
+    const ConfigFile::Result read = ConfigFile::ReadBytes(path, ConfigTextFile::kMaxSize, text);
+    if (!read) PrintError(read.english);
+    return read.ok;
+  }
+  QFile in;
+  text->clear();
+  if (in.open(stdin, QIODevice::ReadOnly)) {
+    while (text->size() <= ConfigTextFile::kMaxSize) {
+      const QByteArray more = in.read(ConfigTextFile::kMaxSize + 1 - text->size());
+      if (more.isEmpty()) break;
+      *text += more;
+    }
+  }
+  if (text->size() <= ConfigTextFile::kMaxSize) return true;
+  PrintError(QStringLiteral("standard input holds more than %1 bytes: no configuration text")
+                 .arg(ConfigTextFile::kMaxSize));
+  return false;
+}
+
+bool CliFiles::SaveText(const QString& path, const QByteArray& text) {
+  if (path != kStandard) {
+    const ConfigFile::Result saved = ConfigFile::SaveBytes(path, text);
+    if (!saved) PrintError(saved.english);
+    return saved.ok;
+  }
+  if (ConsoleStreams::Write(stdout, text)) return true;
   PrintError(QStringLiteral("Cannot write the configuration to standard output: %1")
                  .arg(QString::fromLocal8Bit(std::strerror(errno))));
   return false;

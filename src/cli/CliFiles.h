@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class ParameterImage;
@@ -15,7 +16,13 @@ class CliFiles {
   /// `path`: its folder takes the file, and a file already there is a
   /// configuration file (10240 bytes with the valid marker) unless `force`.
   /// Returns the exit status: success, failure, or bad usage (--force).
-  static int CheckOutput(const QString& path, bool force);
+  /// With `text`, a file already there must be a configuration text (one
+  /// that names its format, `tr5906-config`) instead.
+  static int CheckOutput(const QString& path, bool force, bool text = false);
   /// Saves the image to `path` atomically ("-": standard output).
   static bool Save(const QString& path, ParameterImage& image);
+  /// Reads a whole configuration text from `path` ("-": standard input).
+  static bool ReadText(const QString& path, QByteArray* text);
+  /// Saves a configuration text to `path` atomically ("-": standard output).
+  static bool SaveText(const QString& path, const QByteArray& text);
 };

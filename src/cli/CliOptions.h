@@ -39,6 +39,10 @@ struct CliOptions {
   QString expectFirmware;        ///< provision --expect-firmware
   bool csv = false;              ///< records --csv
   bool summary = false;          ///< records --summary
+  bool all = false;              ///< export --all: every field and the bytes no field names
+  QString base;                  ///< apply, set --base: the image the changes go onto
+  bool dryRun = false;           ///< apply, set --dry-run: check and plan only
+  bool noVerify = false;         ///< apply, set --no-verify: no read-back after the write
   bool changesTerminal = false;  ///< the command changes the terminal: --port is required
   bool help = false;             ///< --help, or the help command: print the help of `command`
   bool version = false;          ///< --version

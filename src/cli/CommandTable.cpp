@@ -3,6 +3,7 @@
 #include "CliOptions.h"
 #include "Commands.h"
 #include "link/QtSerialLink.h"
+#include "text/ConfigTextFile.h"
 
 #include <QtGlobal>
 
@@ -128,11 +129,49 @@ bool CheckPorts(CliOptions& o, QString* error) {
 
 bool CheckProvision(CliOptions& o, QString* error) {
   o.config = o.arguments.value(0);
-  if (o.config.isEmpty()) return Fail(error, QStringLiteral("provision needs FILE.quelt"));
+  if (o.config.isEmpty())
+    return Fail(error, QStringLiteral("provision needs FILE.quelt or RECIPE.yaml"));
+  if (!o.base.isEmpty() && !ConfigTextFile::IsText(o.config))
+    return Fail(error, QStringLiteral("--base goes with a recipe (.yaml), not with a .quelt file"));
   if (o.ports.isEmpty()) return Fail(error, QStringLiteral("provision needs at least one --port"));
   if (QStringList(o.ports).removeDuplicates() > 0)
     return Fail(error, QStringLiteral("provision takes each --port once"));
   return true;
+}
+
+bool CheckExport(CliOptions& o, QString* error) {
+  o.input = o.arguments.value(0);
+  if (int(!o.input.isEmpty()) + int(!o.port.isEmpty()) + int(o.defaults) != 1)
+    return Fail(error, QStringLiteral("export needs one of FILE.quelt, --defaults or --port P"));
+  if (o.output.isEmpty()) o.output = QStringLiteral("-");  // the text on standard output
+  return true;
+}
+
+/// apply and set: what the changes go onto, and where the result goes.
+bool CheckTarget(CliOptions& o, QString* error) {
+  const int bases = int(!o.base.isEmpty()) + int(o.defaults) + int(!o.port.isEmpty());
+  if (bases != 1)
+    return Fail(
+        error,
+        QStringLiteral("%1 needs one of --base FILE.quelt, --defaults or --port P").arg(o.command));
+  if (o.port.isEmpty() && o.output.isEmpty() && !o.dryRun)
+    return Fail(error,
+                QStringLiteral("%1 onto a file needs -o OUT.quelt or --dry-run").arg(o.command));
+  if (o.port.isEmpty() && (o.verify || o.noVerify))
+    return Fail(error, QStringLiteral("--verify and --no-verify are for --port"));
+  if (o.verify && o.noVerify)
+    return Fail(error, QStringLiteral("%1 takes --verify or --no-verify, not both").arg(o.command));
+  if (o.output != QLatin1String("-") && ConfigTextFile::IsText(o.output))
+    return Fail(error, QStringLiteral("-o %1: %2 saves a .quelt image (export writes the text)")
+                           .arg(o.output, o.command));
+  return true;
+}
+
+bool CheckApply(CliOptions& o, QString* error) {
+  o.input = o.arguments.value(0);
+  if (o.input == QLatin1String("-") && o.base == QLatin1String("-"))
+    return Fail(error, QStringLiteral("apply reads only one file from standard input"));
+  return CheckTarget(o, error);
 }
 
 bool CheckHelp(CliOptions& o, QString* error) {
@@ -196,6 +235,12 @@ const std::vector<OptionSpec>& CommandTable::Options() {
       {"csv", "", "CSV instead of a table", Flag(&CliOptions::csv)},
       {"summary", "", "units, yield and failures by step, per station and day",
        Flag(&CliOptions::summary)},
+      {"all", "", "every field and the bytes no field names, not only what the pages show",
+       Flag(&CliOptions::all)},
+      {"base", "FILE", "the image to apply onto (- for standard input)", Text(&CliOptions::base)},
+      {"dry-run", "", "only check and show what would change", Flag(&CliOptions::dryRun)},
+      {"no-verify", "", "no read-back after the write (with --port it is on by default)",
+       Flag(&CliOptions::noVerify)},
   };
   return options;
 }
@@ -224,11 +269,23 @@ const std::vector<CommandSpec>& CommandTable::Commands() {
        "json defaults", "tr5906ctl show terminal.quelt --json", RunShow, CheckShow, false},
       {"diff", "A.quelt B.quelt", 2, 2, "print the fields in which two files differ", "",
        "tr5906ctl diff old.quelt new.quelt", RunDiff, CheckDiff, false},
+      {"export", "(FILE.quelt | --defaults | --port P)", 0, 1,
+       "write a configuration as YAML text, each field with its caption and range",
+       "output force all defaults " + link, "tr5906ctl export terminal.quelt -o site.yaml",
+       RunExport, CheckExport, false},
+      {"apply", "FILE.yaml (--base FILE.quelt | --defaults | --port P)", 1, 1,
+       "check a YAML configuration, show what it changes and apply it",
+       "base defaults output force dry-run verify no-verify " + link,
+       "tr5906ctl apply site.yaml --port COM7 --dry-run", RunApply, CheckApply, false},
+      {"set", "(--port P | --base FILE.quelt -o OUT.quelt) NAME=VALUE ...", 1, 999,
+       "set fields by name, with the checks and the plan of apply",
+       "base defaults output force dry-run verify no-verify " + link,
+       "tr5906ctl set --port COM7 device_address=7 lora_channel=12", RunSet, CheckTarget, false},
       {"ports", "[--map N DEVICE]", 0, 1, "list the serial ports, or map COMn to a device",
        "map settings", "tr5906ctl ports --map 7 /dev/ttyUSB0", RunPorts, CheckPorts, false},
-      {"provision", "FILE.quelt --port P [--port P ...]", 0, 1,
+      {"provision", "(FILE.quelt | RECIPE.yaml) --port P [--port P ...]", 0, 1,
        "write a numbered configuration into every terminal that is connected",
-       "config port* link settings firmware db first-serial loop renumber station "
+       "config base port* link settings firmware db first-serial loop renumber station "
        "expect-firmware",
        "tr5906ctl provision unit.quelt --port COM7 --db line.sqlite --first-serial TR-2026-000100",
        RunProvision, CheckProvision, true},

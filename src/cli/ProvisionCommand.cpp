@@ -1,5 +1,6 @@
 // provision: one Station per port on the one event loop, the record and the
 // serial-number counter in a database.
+#include "CliFiles.h"
 #include "CliOptions.h"
 #include "Commands.h"
 #include "ConsoleStreams.h"
@@ -17,6 +18,9 @@
 #include "production/RecordStore.h"
 #include "production/SerialNumbers.h"
 #include "production/Station.h"
+#include "text/ConfigApply.h"
+#include "text/ConfigReader.h"
+#include "text/ConfigTextFile.h"
 #include "update/FirmwareImage.h"
 #include "update/IntelHexReader.h"
 
@@ -29,6 +33,7 @@
 #include <QRegularExpression>
 #include <QSysInfo>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -101,6 +106,26 @@ QString UnitText(const RecordStore::Unit& u) {
       .arg(u.seconds, 0, 'f', 1);
 }
 
+/// A configuration text: checked for the longest number the counter gives,
+/// applied onto its base for each unit's own number.
+struct Recipe {
+  QByteArray text;
+  ConfigChanges changes;
+  ParameterImage base;
+  int longest = 0;
+
+  /// Checks the text for numbers of `longest` characters (0: not known yet,
+  /// checked as 1); the exit status.
+  int Check(const QString& name, int longestSerial) {
+    longest = std::max(longestSerial, 1);
+    ConfigReader::Options options;
+    options.longestSerial = longest;
+    const ConfigCheck check = ConfigReader::Read(text, options);
+    changes = check.changes;
+    return check.Ok() ? kExitSuccess : RefuseText(check.Lines(name), name);
+  }
+};
+
 /// One port: its link and its station.
 struct Port {
   PortChoice choice;
@@ -112,12 +137,32 @@ struct Port {
 
 int RunProvision(const CliOptions& options) {
   // Every argument is checked before the database is touched.
+  QString error;
+  SerialNumbers::Counter first;
+  if (!options.firstSerial.isEmpty() &&
+      !SerialNumbers::Parse(options.firstSerial, &first, &error)) {
+    PrintError(QStringLiteral("--first-serial: ") + error);
+    return kExitUsage;
+  }
   ParameterImage config;
   LoadDefaults(config);
-  const ConfigFile::Result opened = ConfigFile::Open(options.config, config);
-  if (!opened) {
-    PrintError(opened.english);
-    return kExitFailure;
+  Recipe recipe;
+  if (ConfigTextFile::IsText(options.config)) {
+    if (!CliFiles::ReadText(options.config, &recipe.text) ||
+        (!options.base.isEmpty() && !CliFiles::Open(options.base, &config)))
+      return kExitFailure;
+    // The longest number is known here only from --first-serial; else once
+    // the counter is read, before any station starts.
+    const int refused = recipe.Check(options.config, first.prefix.size() + first.width);
+    if (refused != kExitSuccess) return refused;
+    recipe.base = config;
+    config = ConfigApply::Apply(config, recipe.changes, QString(recipe.longest, '0')).image;
+  } else {
+    const ConfigFile::Result opened = ConfigFile::Open(options.config, config);
+    if (!opened) {
+      PrintError(opened.english);
+      return kExitFailure;
+    }
   }
   std::unique_ptr<FirmwareImage> firmware;
   Station::Settings common;
@@ -132,13 +177,6 @@ int RunProvision(const CliOptions& options) {
       return kExitFailure;
     }
     common.firmwareSha256 = QString::fromLatin1(hash.result().toHex());
-  }
-  QString error;
-  SerialNumbers::Counter first;
-  if (!options.firstSerial.isEmpty() &&
-      !SerialNumbers::Parse(options.firstSerial, &first, &error)) {
-    PrintError(QStringLiteral("--first-serial: ") + error);
-    return kExitUsage;
   }
   DatabaseAddress address;
   if (!DatabaseAddress::Parse(options.db, &address, &error)) {
@@ -185,6 +223,11 @@ int RunProvision(const CliOptions& options) {
                        "--first-serial TEXT (e.g. TR-2026-000100)"));
     return kExitUsage;
   }
+  if (recipe.changes.UsesSerial() && options.firstSerial.isEmpty()) {
+    SerialNumbers::Parse(store.CounterFirst(), &first, &error);
+    const int refused = recipe.Check(options.config, first.prefix.size() + first.width);
+    if (refused != kExitSuccess) return refused;
+  }
 
   common.linkSettings = DeviceFormatOf(config);
   if (!options.link.isEmpty()) {
@@ -209,6 +252,14 @@ int RunProvision(const CliOptions& options) {
     Station::Settings s = common;
     s.port = port.choice.given;
     s.portNumber = port.choice.number;
+    if (ConfigTextFile::IsText(options.config)) {  // each unit's own image, for its number
+      s.imageFor = [&recipe](const QString& serial, ParameterImage* image, QString* problem) {
+        const ConfigApply::Result unit = ConfigApply::Apply(recipe.base, recipe.changes, serial);
+        *image = unit.image;
+        if (!unit.Ok()) *problem = unit.errors.first().english;
+        return unit.Ok();
+      };
+    }
     port.station = std::make_unique<Station>(*port.link, clock, store, config, firmware.get(), s);
     port.station->SetStatusHandler([&board, i](const Station::Status& status) {
       board.Set(i, StatusText(status, true), StatusText(status, false));

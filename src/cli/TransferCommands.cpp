@@ -8,12 +8,8 @@
 #include "image/Identity.h"
 #include "image/ParameterImage.h"
 
-namespace {
-
-/// Runs `kind` on `image` and returns the exit status; `what` names the
-/// transaction in the failure line.
 int Transact(const CliOptions& options, ParameterImage& image, TransactionEngine::Kind kind,
-             const QString& what, const std::function<void()>& onSuccess = {}) {
+             const QString& what, const std::function<void()>& onSuccess) {
   LinkSession session(options);
   QString error;
   if (!session.ResolvePort(&error)) {
@@ -37,6 +33,8 @@ int Transact(const CliOptions& options, ParameterImage& image, TransactionEngine
   if (onSuccess) onSuccess();
   return kExitSuccess;
 }
+
+namespace {
 
 ParameterImage DefaultImage() {
   ParameterImage image;

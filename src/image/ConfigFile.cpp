@@ -36,6 +36,10 @@ ConfigFile::Result OpenFailure(const QString& path, const QString& reason) {
 
 ConfigFile::Result ConfigFile::Save(const QString& path, ParameterImage& image) {
   image.StampValidMarker();
+  return SaveBytes(path, QByteArray(reinterpret_cast<const char*>(image.Data()), kFileSize));
+}
+
+ConfigFile::Result ConfigFile::SaveBytes(const QString& path, const QByteArray& bytes) {
   if (path.isEmpty()) return SaveFailure(path, QStringLiteral("No file name"));
   if (QFileInfo(path).isDir()) return SaveFailure(path, QStringLiteral("Is a directory"));
 
@@ -44,8 +48,8 @@ ConfigFile::Result ConfigFile::Save(const QString& path, ParameterImage& image) 
   // QSaveFile buffers small files, so a failed write may only show at the
   // flush; commit() must not run after it, or the old file is replaced by a
   // short one.
-  const qint64 written = file.write(reinterpret_cast<const char*>(image.Data()), kFileSize);
-  if (written != kFileSize || !file.flush() || file.error() != QFileDevice::NoError) {
+  const qint64 written = file.write(bytes);
+  if (written != bytes.size() || !file.flush() || file.error() != QFileDevice::NoError) {
     const QString reason = file.error() != QFileDevice::NoError
                                ? file.errorString()
                                : QStringLiteral("Only part of the data could be written");
@@ -88,5 +92,19 @@ ConfigFile::Result ConfigFile::Open(const QString& path, ParameterImage& image) 
         reason);
   }
   image = loaded;
+  return Result{};
+}
+
+ConfigFile::Result ConfigFile::ReadBytes(const QString& path, qint64 maxSize, QByteArray* bytes) {
+  if (path.isEmpty()) return OpenFailure(path, QStringLiteral("No file name"));
+  if (QFileInfo(path).isDir()) return OpenFailure(path, QStringLiteral("Is a directory"));
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return OpenFailure(path, file.errorString());
+  // One byte more than allowed tells a file that is too large, whatever its size claims.
+  const QByteArray read = file.read(maxSize + 1);
+  if (file.error() != QFileDevice::NoError) return OpenFailure(path, file.errorString());
+  if (read.size() > maxSize)
+    return OpenFailure(path, QStringLiteral("larger than %1 bytes").arg(maxSize));
+  *bytes = read;
   return Result{};
 }

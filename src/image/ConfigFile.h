@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class ParameterImage;
@@ -31,9 +32,14 @@ class ConfigFile {
   /// `path`, replacing any earlier file only once every byte is on disk.
   /// On failure the earlier file is left as it was.
   static Result Save(const QString& path, ParameterImage& image);
+  /// Writes `bytes` to `path` the same way (a configuration text).
+  static Result SaveBytes(const QString& path, const QByteArray& bytes);
 
   /// Reads the first 10240 bytes of `path` into the image. A file shorter
   /// than that, or one that cannot be opened or read, is refused and the
   /// image stays unchanged. Neither the marker nor the content is checked.
   static Result Open(const QString& path, ParameterImage& image);
+  /// Reads the whole of `path` (a configuration text) into `bytes`; a file
+  /// larger than `maxSize` is refused and `bytes` stays unchanged.
+  static Result ReadBytes(const QString& path, qint64 maxSize, QByteArray* bytes);
 };

@@ -273,6 +273,14 @@ bool RecordStore::HasCounter() {
   return ReadCounter(&counter, &first, &exists, &error) && exists;
 }
 
+QString RecordStore::CounterFirst() {
+  SerialNumbers::Counter counter;
+  QString first;
+  QString error;
+  bool exists = false;
+  return ReadCounter(&counter, &first, &exists, &error) && exists ? first : QString();
+}
+
 bool RecordStore::StartCounter(const QString& first, QString* error) {
   SerialNumbers::Counter start;
   if (!SerialNumbers::Parse(first, &start, error)) return false;

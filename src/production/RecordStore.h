@@ -85,6 +85,8 @@ class RecordStore {
   /// database already counts from another first number.
   bool StartCounter(const QString& first, QString* error);
   bool HasCounter();
+  /// The first number the counter counts from; empty when there is none.
+  QString CounterFirst();
 
   /// Takes the next number in a transaction of its own that commits before
   /// it returns: the number is recorded as taken, claimed by `station` and

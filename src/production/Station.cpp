@@ -301,6 +301,9 @@ bool Station::Private::RetryLater(void (Private::*attempt)()) {
 void Station::Private::Write() {
   Enter(Step::Write);
   work = config;
+  QString problem;
+  if (settings.imageFor && !settings.imageFor(unit.serial, &work, &problem))
+    return Fail(Step::Write, problem);
   const QByteArray number =
       unit.serial.toLatin1().leftJustified(ParameterImage::kSerialNumberLength, '\0', true);
   work.Store(ParameterImage::kSerialNumberByte,

@@ -49,6 +49,9 @@ class Station {
     QString expectFirmware;  ///< the firmware line every unit must show; empty: any
     QString firmwareSha256;  ///< of the firmware file, for the record
     QString program;         ///< the program and its version, for the record
+    /// Each unit's own configuration, made for its number (a recipe whose
+    /// texts hold the number); false with the reason. Empty: `config` itself.
+    std::function<bool(const QString& serial, ParameterImage* image, QString* error)> imageFor;
     /// A database locked by another client is tried again every `databaseRetry`
     /// for up to `databaseLimit`, after Stop() for up to `stopLimit` more.
     std::chrono::milliseconds databaseRetry{100};

@@ -100,7 +100,12 @@ const NoteEntry kNotes[] = {
 };
 
 bool Matches(const char* pattern, const QString& name) {
-  return QRegularExpression(QString::fromLatin1(pattern)).match(name).hasMatch();
+  // Each pattern is compiled once: the rules are built for every field.
+  static QHash<const char*, QRegularExpression> compiled;
+  auto it = compiled.constFind(pattern);
+  if (it == compiled.constEnd())
+    it = compiled.insert(pattern, QRegularExpression(QString::fromLatin1(pattern)));
+  return it->match(name).hasMatch();
 }
 
 ConfigSchema::Rule MakeRule(const Field& field) {

@@ -2,6 +2,7 @@
 
 #include "image/ConfigFile.h"
 #include "link/Prompts.h"
+#include "text/ConfigTextFile.h"
 #include "ui/UnsavedEdits.h"
 
 #include <QApplication>
@@ -30,7 +31,7 @@ bool CloseGuard::Save() {
       Prompts::FileMode::Save, QStringLiteral("保存"),
       current.isEmpty() ? QString::fromLatin1(ConfigFile::kDefaultName) : current, false);
   if (path.isEmpty()) return false;
-  const ConfigFile::Result result = ConfigFile::Save(path, image_);
+  const ConfigFile::Result result = ConfigTextFile::Save(path, image_, edits_.Source());
   if (!result) {
     prompts_.Critical(result.Message(english_));
     return false;

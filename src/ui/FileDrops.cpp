@@ -1,5 +1,6 @@
 #include "ui/FileDrops.h"
 
+#include "text/ConfigTextFile.h"
 #include "ui/PresetFilePrompts.h"
 #include "ui/TransactionHost.h"
 
@@ -30,7 +31,9 @@ QString FileDrops::DroppedFile(const QEvent* event) {
   if (!url.isLocalFile()) return {};
   const QString path = url.toLocalFile();
   const QString suffix = QFileInfo(path).suffix().toLower();
-  return suffix == QLatin1String("quelt") || suffix == QLatin1String("hex") ? path : QString();
+  const bool taken = suffix == QLatin1String("quelt") || suffix == QLatin1String("hex") ||
+                     ConfigTextFile::IsText(path);
+  return taken ? path : QString();
 }
 
 void FileDrops::Open(const QString& path) {

@@ -9,8 +9,9 @@ class Prompts;
 class QWidget;
 class TransactionHost;
 
-/// Files dropped anywhere on the main window: a ".quelt" file is opened as
-/// the open button does (after "覆盖当前数据？"), a ".hex" file starts the
+/// Files dropped anywhere on the main window: a ".quelt" file or a
+/// configuration text (".yaml") is opened as the open button does (after
+/// "覆盖当前数据？"), a ".hex" file starts the
 /// firmware update with the update button's checks. Other files, several
 /// files and drops while a transaction runs are not taken.
 class FileDrops : public QObject {

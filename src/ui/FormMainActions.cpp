@@ -9,12 +9,13 @@
 #include "settings/FormFactory.h"
 #include "settings/FormMqttSetting.h"
 #include "settings/FormVarSetting.h"
+#include "text/ConfigTextFile.h"
 #include "ui/Captions.h"
 #include "ui/CompareAction.h"
 #include "ui/ListMsgSink.h"
 #include "ui/OptionEditors.h"
-#include "ui/PresetFilePrompts.h"
 #include "ui/PortFollower.h"
+#include "ui/PresetFilePrompts.h"
 #include "ui/UnsavedEdits.h"
 #include "ui/WriteReadBack.h"
 #include "update/FormProcess.h"
@@ -114,7 +115,7 @@ void FormMain::CommandSave_Click() {
   const QString path = prompts_->ChooseFile(Prompts::FileMode::Save, QStringLiteral("保存"),
                                             QString::fromLatin1(ConfigFile::kDefaultName), false);
   if (path.isEmpty()) return;
-  const ConfigFile::Result result = ConfigFile::Save(path, image_);
+  const ConfigFile::Result result = ConfigTextFile::Save(path, image_, edits_->Source());
   if (!result) {
     prompts_->Critical(result.Message(english_));
     return;
@@ -130,6 +131,20 @@ void FormMain::OpenConfigFile(Prompts& prompts) {
   if (path.isEmpty()) return;
   if (!prompts.AskOkCancel(
           Pick(english_, "Do you want to cover current data?", "覆盖当前数据？"))) {
+    return;
+  }
+  if (ConfigTextFile::IsText(path)) {
+    // A text is applied onto the form: its fields change, the rest stays.
+    const QStringList refused = ConfigTextFile::Open(path, image_, english_);
+    if (!refused.isEmpty()) {
+      prompts.CriticalDetails(Pick(english_, "The configuration text was refused; nothing changed:",
+                                   "配置文本有误，未做任何更改：") +
+                                  QLatin1Char('\n') + refused.mid(0, 10).join(QLatin1Char('\n')),
+                              refused.join(QLatin1Char('\n')));
+      return;
+    }
+    ShowImage();
+    edits_->MarkApplied(path);
     return;
   }
   const ConfigFile::Result result = ConfigFile::Open(path, image_);
@@ -148,8 +163,8 @@ void FormMain::UpdateFirmware(Prompts& prompts) {
   // The update opens the same port number on its own link.
   if (link_.IsOpen()) link_.Close();
   // The file dialog in the window's language.
-  const QString path = prompts.ChooseFile(Prompts::FileMode::Open, Pick(english_, "Open", "打开"),
-                                          QString(), true);
+  const QString path =
+      prompts.ChooseFile(Prompts::FileMode::Open, Pick(english_, "Open", "打开"), QString(), true);
   if (path.isEmpty()) return;
   PresetFilePrompts chosen(prompts, path);
   SetTransactionControlsEnabled(false);

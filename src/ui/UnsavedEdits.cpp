@@ -31,6 +31,11 @@ void UnsavedEdits::MarkFile(const QString& path) {
   MarkClean();
 }
 
+void UnsavedEdits::MarkApplied(const QString& path) {
+  source_ = QFileInfo(path).fileName();
+  Check();
+}
+
 void UnsavedEdits::MarkRead(const QString& source) {
   path_.clear();
   source_ = source;

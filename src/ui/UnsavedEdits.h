@@ -31,6 +31,9 @@ class UnsavedEdits : public QObject {
   void MarkKept(const ParameterImage& kept);
   /// The image was opened from or saved to `path`: kept, and named in the title.
   void MarkFile(const QString& path);
+  /// A configuration text at `path` was applied onto the image: named in the
+  /// title, and not kept (the image holds edits unless nothing changed).
+  void MarkApplied(const QString& path);
   /// The image was read from a terminal, named `source` in the title ("终端(COM1)"): kept.
   void MarkRead(const QString& source);
   /// Compares the image with the kept one now and updates the title.
@@ -40,6 +43,8 @@ class UnsavedEdits : public QObject {
   bool Modified() const { return modified_; }
   /// The file last opened or saved ("" for none, or after a read).
   QString FilePath() const { return path_; }
+  /// What the title names: a file's name or the terminal last read.
+  QString Source() const { return source_; }
 
   /// Whether the window may close: without edits at once; with edits the
   /// question "配置已修改..." is put to `prompts` (Save runs `save`, which

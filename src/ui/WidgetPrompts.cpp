@@ -49,8 +49,15 @@ Prompts::SaveAnswer WidgetPrompts::AskSave(const QString& text) {
 }
 
 QStringList WidgetPrompts::Filters(bool hex) {
-  return {hex ? QStringLiteral("烧录文件(*.hex)") : QStringLiteral("烧录文件(*.quelt)"),
+  if (hex) return {QStringLiteral("烧录文件(*.hex)"), QStringLiteral("所有文件(*.*)")};
+  return {QStringLiteral("烧录文件(*.quelt)"), QStringLiteral("配置文本(*.yaml *.yml)"),
           QStringLiteral("所有文件(*.*)")};
+}
+
+QString WidgetPrompts::SuffixOf(const QString& filter, bool hex) {
+  if (hex) return QStringLiteral("hex");
+  return filter.contains(QLatin1String("*.yaml")) ? QStringLiteral("yaml")
+                                                  : QStringLiteral("quelt");
 }
 
 QString WidgetPrompts::WithDefaultSuffix(const QString& path, const QString& suffix) {
@@ -60,16 +67,22 @@ QString WidgetPrompts::WithDefaultSuffix(const QString& path, const QString& suf
 
 QString WidgetPrompts::ChooseFile(FileMode mode, const QString& title, const QString& defaultName,
                                   bool hex) {
-  const QString suffix = hex ? QStringLiteral("hex") : QStringLiteral("quelt");
   QFileDialog dialog(parent_, title, QString(), QString());
   dialog.setNameFilters(Filters(hex));
+  // A name typed without an extension gets the chosen filter's.
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&dialog, hex](const QString& filter) {
+                     if (dialog.acceptMode() == QFileDialog::AcceptSave)
+                       dialog.setDefaultSuffix(SuffixOf(filter, hex));
+                   });
   if (mode == FileMode::Open) {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
   } else {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(suffix);  // the dialog appends it and then asks about overwriting
+    // The dialog appends it and then asks about overwriting.
+    dialog.setDefaultSuffix(SuffixOf(dialog.selectedNameFilter(), hex));
   }
   if (!defaultName.isEmpty()) dialog.selectFile(defaultName);
   if (dialog.exec() != QDialog::Accepted) return {};
@@ -80,7 +93,7 @@ QString WidgetPrompts::ChooseFile(FileMode mode, const QString& title, const QSt
   // A platform dialog that ignored the default suffix: append it here, and
   // ask before an existing file of that name is replaced.
   const QString chosen = files.first();
-  const QString path = WithDefaultSuffix(chosen, suffix);
+  const QString path = WithDefaultSuffix(chosen, SuffixOf(dialog.selectedNameFilter(), hex));
   if (path != chosen && QFileInfo::exists(path)) {
     const QString question =
         QFileDialog::tr("%1 already exists.\nDo you want to replace it?").arg(path);

@@ -17,14 +17,16 @@ class WidgetPrompts : public Prompts {
   bool AskOkCancel(const QString& text) override;
   SaveAnswer AskSave(const QString& text) override;
   /// The open dialog wants an existing file; the save dialog asks before it
-  /// overwrites one and appends ".quelt" (or ".hex" for firmware) to a name
-  /// typed without an extension.
+  /// overwrites one and appends ".quelt", ".yaml" (the text's filter) or
+  /// ".hex" (firmware) to a name typed without an extension.
   QString ChooseFile(FileMode mode, const QString& title, const QString& defaultName,
                      bool hex) override;
 
-  /// The two filters of a file dialog: "烧录文件(*.quelt)" or "烧录文件(*.hex)",
-  /// then "所有文件(*.*)".
+  /// The filters of a file dialog: "烧录文件(*.hex)", or "烧录文件(*.quelt)" and
+  /// "配置文本(*.yaml *.yml)"; then "所有文件(*.*)".
   static QStringList Filters(bool hex);
+  /// The extension a save under `filter` gives a name typed without one.
+  static QString SuffixOf(const QString& filter, bool hex);
   /// `path` with ".suffix" appended when its file name has no extension.
   static QString WithDefaultSuffix(const QString& path, const QString& suffix);
 

@@ -1,5 +1,6 @@
 // The main window on the in-process terminal, driven by real events, with its
 // features (ports that follow the cable, read-back, compare, closing, drops).
+#include "FileBytes.h"
 #include "FormMainRig.h"
 #include "TextInput.h"
 #include "ui/MessageListMenu.h"
@@ -52,6 +53,27 @@ void Drop(QWidget* target, const QString& path) {
   QDropEvent drop({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   if (enter.isAccepted()) QApplication::sendEvent(target, &drop);
   QCoreApplication::processEvents();  // the file opens once the drop has returned
+}
+
+/// Runs the steps of the files tests on a shown window: a number typed as the address;
+/// "ok"/"cancel" the next answer to "覆盖当前数据？"; "@name" the next file chosen ("@":
+/// none); a button clicked; "close:" and the answer to the unsaved-edits question;
+/// "name>control" a file dropped on a control.
+void RunSteps(FormMainRig& rig, FormMain& form, const QString& steps) {
+  form.show();
+  for (const QString& step : steps.split(' ')) {
+    if (step[0].isDigit()) TypeAddress(&form, step);
+    if (step == "ok" || step == "cancel") rig.prompts.QueueOkCancel(step == "ok");
+    if (step[0] == '@') rig.prompts.QueueFile(step.size() > 1 ? rig.dir.filePath(step.mid(1)) : "");
+    if (step.startsWith("Command")) Click(&form, step);
+    if (step.contains('>'))
+      Drop(Child(&form, step.section('>', 1)), rig.dir.filePath(step.section('>', 0, 0)));
+    rig.prompts.saveAnswer = step == "close:Save"      ? Answer::Save
+                             : step == "close:Discard" ? Answer::Discard
+                                                       : Answer::Cancel;
+    if (step.startsWith("close:")) form.close();  // a real close event
+    QVERIFY(rig.RunToEnd(form));
+  }
 }
 
 }  // namespace
@@ -482,9 +504,7 @@ class TestFormMain : public QObject {
     QCOMPARE(image == before, !steps.contains("take"));
   }
 
-  // Steps: a number typed as the address; "ok"/"cancel" the next answer to "覆盖当前数据？";
-  // "@name" the next file chosen ("@": none; else site.quelt); a button clicked; "close:"
-  // and the answer to the unsaved-edits question; "name>control" a file dropped on a control.
+  // Steps as RunSteps takes them (the file chosen by default: site.quelt).
   void files_data() {
     QTest::addColumn<QString>("steps");
     QTest::addColumn<QString>("title");      // after "TR5906配置工具"; "closed" once closed
@@ -520,21 +540,7 @@ class TestFormMain : public QObject {
     rig.WriteFile("A.QUELT", '\x09' + QByteArray(10239, '\0'));
     rig.prompts.SetDefaultFile(rig.WriteFile("site.quelt", '\x09' + QByteArray(10239, '\0')));
     auto form = rig.Make();
-    form->show();
-    for (const QString& step : steps.split(' ')) {
-      if (step[0].isDigit()) TypeAddress(form.get(), step);
-      if (step == "ok" || step == "cancel") rig.prompts.QueueOkCancel(step == "ok");
-      if (step[0] == '@')
-        rig.prompts.QueueFile(step.size() > 1 ? rig.dir.filePath(step.mid(1)) : "");
-      if (step.startsWith("Command")) Click(form.get(), step);
-      if (step.contains('>'))
-        Drop(Child(form.get(), step.section('>', 1)), rig.dir.filePath(step.section('>', 0, 0)));
-      rig.prompts.saveAnswer = step == "close:Save"      ? Answer::Save
-                               : step == "close:Discard" ? Answer::Discard
-                                                         : Answer::Cancel;
-      if (step.startsWith("close:")) form->close();  // a real close event
-      QVERIFY(rig.RunToEnd(*form));
-    }
+    RunSteps(rig, *form, steps);
     QTRY_COMPARE(form->isVisible() ? form->windowTitle().remove("TR5906配置工具") : "closed",
                  title);
     QStringList prompts;
@@ -547,6 +553,72 @@ class TestFormMain : public QObject {
     QTEST(QString::number(file.read(1)[0]) + ' ' +
               Child<QLineEdit>(form.get(), "TextDeviceAddr")->text(),
           "addresses");
+  }
+
+  // Configuration texts: applied onto the form (it then holds edits), refused with every
+  // error in a message box and nothing changed, saved as YAML.
+  void texts_data() {
+    QTest::addColumn<QString>("steps");    // as RunSteps takes them
+    QTest::addColumn<QString>("title");    // after "TR5906配置工具"
+    QTest::addColumn<QString>("box");      // text|details|buttons
+    QTest::addColumn<QString>("address");  // the form's
+    QTest::addColumn<QString>("saved");    // out.yaml's address line
+    Row("open", "@site.yaml ok CommandLoad", " - site.yaml*", "", "12", "");
+    Row("open, cancel", "@site.yaml cancel CommandLoad", "", "", "1", "");
+    Row("drop", "ok site.yaml>TextDeviceAddr", " - site.yaml*", "", "12", "");
+    Row("refused", "@bad.yaml ok CommandLoad", "",
+        "配置文本有误，未做任何更改：\nbad.yaml:2:19: `device_address`：300 超出范围（1 到 255）\n"
+        "bad.yaml:3:3: `log_levl`：未知的键，是否应为 `log_level`？|bad.yaml:2:19: "
+        "`device_address`：300 超出范围（1 到 255）\nbad.yaml:3:3: `log_levl`：未知的键，是否应为 "
+        "`log_level`？|确定,显示详情...",
+        "1", "");
+    Row("not there", "@none.yaml ok CommandLoad", "",
+        "配置文本有误，未做任何更改：\n无法打开配置文件 none.yaml：此文件或目录不存在|无法打开配置"
+        "文件 none.yaml：此文件或目录不存在|确定,显示详情...",
+        "1", "");
+    Row("save as YAML", "7 @out.yaml CommandSave", " - out.yaml", "", "7",
+        "  device_address: 7  # 设备地址 / Device Addr; 1 to 255");
+    Row("close, save as YAML", "7 @out.yaml close:Save", " - out.yaml", "", "7",
+        "  device_address: 7  # 设备地址 / Device Addr; 1 to 255");
+  }
+  void texts() {
+    QFETCH(QString, steps);
+    FormMainRig rig({1});
+    rig.prompts.realBoxes = true;
+    rig.WriteFile("site.yaml", "communication:\n  device_address: 12\n");
+    rig.WriteFile("bad.yaml", "communication:\n  device_address: 300\n  log_levl: info\n");
+    auto form = rig.Make();
+    RunSteps(rig, *form, steps);
+    QTEST(form->windowTitle().remove("TR5906配置工具"), "title");
+    QTEST(rig.prompts.boxes.join('\n').remove(rig.dir.path() + '/'), "box");
+    QTEST(Child<QLineEdit>(form.get(), "TextDeviceAddr")->text(), "address");
+    const QString saved = QString::fromUtf8(ReadFile(rig.dir.filePath("out.yaml")));
+    QTEST(saved.split('\n').filter("device_address:").join('\n'), "saved");
+  }
+
+  // A name typed without an extension gets the chosen filter's in the save dialog.
+  void saveDialogSuffix_data() {
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QString>("path");
+    Row("image", 0, "plain.quelt");
+    Row("text", 1, "plain.yaml");
+  }
+  void saveDialogSuffix() {
+    QFETCH(int, filter);
+    QTemporaryDir dir;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      QTimer::singleShot(5000, dialog, &QDialog::reject);  // never left open by a failure
+      for (int i = 0; i < filter; ++i)
+        QTest::keyClick(Child(dialog, "fileTypeCombo"), Qt::Key_Down);
+      QWidget* name = Child(dialog, "fileNameEdit");
+      QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(name, "plain\r");
+    });
+    QTEST(WidgetPrompts(nullptr)
+              .ChooseFile(Prompts::FileMode::Save, "保存", dir.filePath("x"), false)
+              .remove(dir.path() + '/'),
+          "path");
   }
 
   void messageList_data() {
