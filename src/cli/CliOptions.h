@@ -1,5 +1,7 @@
 #pragma once
 
+#include "production/RecordFilter.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -39,6 +41,7 @@ struct CliOptions {
   QString expectFirmware;        ///< provision --expect-firmware
   bool csv = false;              ///< records --csv
   bool summary = false;          ///< records --summary
+  RecordFilter records;          ///< records: --serial, --since, --station, ...
   bool changesTerminal = false;  ///< the command changes the terminal: --port is required
   bool help = false;             ///< --help, or the help command: print the help of `command`
   bool version = false;          ///< --version

@@ -1,9 +1,8 @@
 // tr5906ctl provision against simulators on pseudo-terminals: faulty terminals, cloned ones
 // on one PostgreSQL counter, refused arguments, a late adapter, Ctrl-C, an old record.
+#include "Postgres.h"
 #include "SimProcess.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -62,17 +61,6 @@ QPair<QStringList, QStringList> Records(const QString& db) {
   passed.sort();
   results.sort();
   return {passed, results};
-}
-
-/// A new database on the pg_virtualenv server as a URL; empty without one.
-QString PostgresDatabase(const QString& name) {
-  if (qEnvironmentVariableIsEmpty("PGHOST") || qEnvironmentVariableIsEmpty("PGDATABASE")) return {};
-  QSqlDatabase admin = QSqlDatabase::addDatabase("QPSQL", "admin");
-  admin.setDatabaseName(qEnvironmentVariable("PGDATABASE"));
-  const QString unique =
-      QString("tr5906_e2e_%1_%2").arg(QCoreApplication::applicationPid()).arg(name);
-  if (!admin.open() || !QSqlQuery(admin).exec("CREATE DATABASE " + unique)) return {};
-  return "postgresql:///" + unique;  // server and user from PGHOST, PGUSER, ...
 }
 
 }  // namespace
