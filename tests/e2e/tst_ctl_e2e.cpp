@@ -208,16 +208,6 @@ class TestCtlEndToEnd : public QObject {
         "Usage: tr5906ctl diff A.quelt B.quelt [options]|Print the fields in which two files "
         "differ.|Options:|  -h, --help                  this help|Example:|  tr5906ctl diff "
         "old.quelt new.quelt");
-    row("help of records: its own --station and --port", {}, {"help", "records"}, "", 0,
-        "Options:|  --db URL                    the record: an SQLite file or "
-        "postgresql://user@host/dbname|  --csv                       CSV instead of a table|  "
-        "--summary                   units, yield and failures by step, per station and day|  "
-        "--serial TEXT               only the units that got or came with this number: its "
-        "history|  --since WHEN                only units finished from WHEN on: YYYY-MM-DD "
-        "[HH:MM[:SS]], UTC|  --until WHEN                only units finished up to WHEN, "
-        "inclusive (a date: all that day)|  --station NAME              only the units of this "
-        "station|  --port NAME                 only the units of this port, named as provision "
-        "was given it");
     row("version", {}, {"--version"}, "", 0,
         "tr5906ctl " QT_STRINGIFY(TR5906_VERSION_MAJOR) "." QT_STRINGIFY(
             TR5906_VERSION_MINOR) "." QT_STRINGIFY(TR5906_VERSION_PATCH) " (Qt " QT_VERSION_STR
