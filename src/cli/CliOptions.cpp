@@ -29,7 +29,8 @@ bool CliOptions::Parse(const QStringList& args, CliOptions* options, QString* er
   std::map<const OptionSpec*, QCommandLineOption> registered;
   for (const OptionSpec& spec : CommandTable::Options()) {
     const QCommandLineOption option(spec.Names(), spec.help, spec.value);
-    parser.addOption(option);
+    // A command's own row of an option shares its names with the general one.
+    if (CommandTable::FindOption(spec.Names().first()) == &spec) parser.addOption(option);
     registered.emplace(&spec, option);
   }
   if (!parser.parse(args)) return Fail(error, parser.errorText());
@@ -52,7 +53,7 @@ bool CliOptions::Parse(const QStringList& args, CliOptions* options, QString* er
   // Every option given must be one the command takes, once unless it says so.
   const QStringList given = parser.optionNames();
   for (const QString& name : given) {
-    const OptionSpec* spec = CommandTable::FindOption(name);
+    const OptionSpec* spec = CommandTable::FindOption(name, command);
     bool repeated = false;
     if (!spec) continue;
     if (!CommandTable::Takes(*command, *spec, &repeated))
@@ -69,7 +70,8 @@ bool CliOptions::Parse(const QStringList& args, CliOptions* options, QString* er
   }
   for (const OptionSpec& spec : CommandTable::Options()) {
     const QCommandLineOption& option = registered.at(&spec);
-    if (!parser.isSet(option)) continue;
+    bool repeated = false;
+    if (!parser.isSet(option) || !CommandTable::Takes(*command, spec, &repeated)) continue;
     const QStringList values =
         spec.value.isEmpty() ? QStringList{QString()} : parser.values(option);
     for (const QString& value : values)

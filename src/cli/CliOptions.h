@@ -1,5 +1,7 @@
 #pragma once
 
+#include "production/RecordFilter.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -43,6 +45,7 @@ struct CliOptions {
   QString base;                  ///< apply, set --base: the image the changes go onto
   bool dryRun = false;           ///< apply, set --dry-run: check and plan only
   bool noVerify = false;         ///< apply, set --no-verify: no read-back after the write
+  RecordFilter records;          ///< records: --serial, --since, --station, ...
   bool changesTerminal = false;  ///< the command changes the terminal: --port is required
   bool help = false;             ///< --help, or the help command: print the help of `command`
   bool version = false;          ///< --version

@@ -79,6 +79,42 @@ bool SetAdjust(CliOptions& o, const QString& value, QString* error) {
                                                                                       error);
 }
 
+/// A value of a records filter, its blanks dropped; never empty.
+Setter Filter(QString RecordFilter::*member, const char* option) {
+  return [member, option](CliOptions& o, const QString& value, QString* error) {
+    o.records.*member = value.trimmed();
+    if (!(o.records.*member).isEmpty()) return true;
+    *error = QStringLiteral("--%1 needs a value").arg(QLatin1String(option));
+    return false;
+  };
+}
+
+Setter Time(QString RecordFilter::*member, bool until, const char* option) {
+  return [=](CliOptions& o, const QString& value, QString* error) {
+    return RecordFilter::ParseTime(value, until, QStringLiteral("--") + QLatin1String(option),
+                                   &(o.records.*member), error);
+  };
+}
+
+bool SetResult(CliOptions& o, const QString& value, QString* error) {
+  const QString result = value.trimmed().toLower();
+  if (result == QLatin1String("pass") || result == QLatin1String("fail")) {
+    o.records.result =
+        result == QLatin1String("pass") ? RecordFilter::Result::Pass : RecordFilter::Result::Fail;
+    return true;
+  }
+  *error = QStringLiteral("--result takes pass or fail, not \"%1\"").arg(value);
+  return false;
+}
+
+bool SetLast(CliOptions& o, const QString& value, QString* error) {
+  bool ok = false;
+  o.records.last = value.trimmed().toInt(&ok);
+  if (ok && o.records.last > 0) return true;
+  *error = QStringLiteral("--last takes a number of units, 1 or more, not \"%1\"").arg(value);
+  return false;
+}
+
 bool Fail(QString* error, const QString& reason) {
   *error = reason;
   return false;
@@ -174,6 +210,15 @@ bool CheckApply(CliOptions& o, QString* error) {
   return CheckTarget(o, error);
 }
 
+
+bool CheckRecords(CliOptions& o, QString* error) {
+  const RecordFilter& f = o.records;
+  if (!f.since.isEmpty() && !f.until.isEmpty() && f.since >= f.until)
+    return Fail(error,
+                QStringLiteral("--since comes after --until: no unit finished between them"));
+  return true;
+}
+
 bool CheckHelp(CliOptions& o, QString* error) {
   o.help = true;
   o.command = o.arguments.value(0);
@@ -241,6 +286,18 @@ const std::vector<OptionSpec>& CommandTable::Options() {
       {"dry-run", "", "only check and show what would change", Flag(&CliOptions::dryRun)},
       {"no-verify", "", "no read-back after the write (with --port it is on by default)",
        Flag(&CliOptions::noVerify)},
+      {"serial", "TEXT", "only the units that got or came with this number: its history",
+       Filter(&RecordFilter::serial, "serial")},
+      {"since", "WHEN", "only units finished from WHEN on: YYYY-MM-DD [HH:MM[:SS]], UTC",
+       Time(&RecordFilter::since, false, "since")},
+      {"until", "WHEN", "only units finished up to WHEN, inclusive (a date: all that day)",
+       Time(&RecordFilter::until, true, "until")},
+      {"station", "NAME", "only the units of this station",
+       Filter(&RecordFilter::station, "station"), "records"},
+      {"port", "NAME", "only the units of this port, named as provision was given it",
+       Filter(&RecordFilter::port, "port"), "records"},
+      {"result", "pass|fail", "only the units that passed, or only those that failed", SetResult},
+      {"last", "N", "only the last N of the units chosen (still oldest first)", SetLast},
   };
   return options;
 }
@@ -289,8 +346,10 @@ const std::vector<CommandSpec>& CommandTable::Commands() {
        "expect-firmware",
        "tr5906ctl provision unit.quelt --port COM7 --db line.sqlite --first-serial TR-2026-000100",
        RunProvision, CheckProvision, true},
-      {"records", "", 0, 0, "list the provisioned units", "db csv summary",
-       "tr5906ctl records --db line.sqlite --csv", RunRecords, nullptr, false},
+      {"records", "", 0, 0, "list the provisioned units",
+       "db csv summary serial since until station port result last",
+       "tr5906ctl records --db line.sqlite --station line2 --since 2026-12-01 --result fail",
+       RunRecords, CheckRecords, false},
       {"help", "[COMMAND]", 0, 1, "print a command's options and an example", "",
        "tr5906ctl help write", nullptr, CheckHelp, false},
   };
@@ -303,16 +362,27 @@ const CommandSpec* CommandTable::Find(const QString& name) {
   return nullptr;
 }
 
-const OptionSpec* CommandTable::FindOption(const QString& name) {
-  for (const OptionSpec& option : Options())
-    if (option.Names().contains(name)) return &option;
-  return nullptr;
+const OptionSpec* CommandTable::FindOption(const QString& name, const CommandSpec* command) {
+  const OptionSpec* found = nullptr;
+  for (const OptionSpec& option : Options()) {
+    bool repeated = false;
+    if (!option.Names().contains(name)) continue;
+    if (command && Takes(*command, option, &repeated)) return &option;
+    if (!found) found = &option;
+  }
+  return found;
 }
 
 bool CommandTable::Takes(const CommandSpec& command, const OptionSpec& option, bool* repeated) {
   const QStringList keys = command.options.split(QLatin1Char(' '), Qt::SkipEmptyParts);
   *repeated = keys.contains(option.Key() + QLatin1Char('*'));
-  return *repeated || keys.contains(option.Key());
+  if (!*repeated && !keys.contains(option.Key())) return false;
+  if (option.command) return command.name == QLatin1String(option.command);
+  // A row of the command's own stands in for the general one.
+  for (const OptionSpec& own : Options())
+    if (own.command && command.name == QLatin1String(own.command) && own.Key() == option.Key())
+      return false;
+  return true;
 }
 
 QString CommandTable::Help(const QString& name) {

@@ -15,6 +15,9 @@ struct OptionSpec {
   QString help;          ///< one line
   /// Stores the value (or the flag) into the options; false with a reason.
   std::function<bool(CliOptions&, const QString& value, QString* error)> set;
+  /// The one command this row is for, where the option means something of
+  /// its own; null: every command that lists the key (but that one).
+  const char* command = nullptr;
 
   /// Its names, "o" and "output".
   QStringList Names() const { return QString::fromLatin1(spelling).split(QLatin1Char(' ')); }
@@ -48,8 +51,9 @@ class CommandTable {
   static const std::vector<CommandSpec>& Commands();
   /// The command named `name`, or null.
   static const CommandSpec* Find(const QString& name);
-  /// The option with `name` among its names, or null.
-  static const OptionSpec* FindOption(const QString& name);
+  /// The option with `name` among its names, or null; the row `command`
+  /// takes first.
+  static const OptionSpec* FindOption(const QString& name, const CommandSpec* command = nullptr);
   /// Whether `command` takes `option`; `repeated` tells whether more than once.
   static bool Takes(const CommandSpec& command, const OptionSpec& option, bool* repeated);
 

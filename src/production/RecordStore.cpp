@@ -81,11 +81,24 @@ const char* const kVersion2[] = {
     "CREATE INDEX tr5906_units_station ON tr5906_units (station)",
     "UPDATE tr5906_schema SET version = 2"};
 
-const QString kUnitColumns = QStringLiteral(
-    "finished_at, station, port, serial, firmware_before, firmware_after, result, step, reason, "
-    "seconds, serial_before, config_sha256, firmware_sha256, program");
+// Version 3: what the filters of records and its summary read. A summary
+// counts the units per day and station from one index, and the failures and
+// reworks (few) from another that holds only those; both hold finished_at as
+// well, so that they answer alone (an expression's own columns are read, not
+// its indexed value). %1: the unit's day.
+const char* const kVersion3[] = {
+    "CREATE INDEX tr5906_units_serial_before ON tr5906_units (serial_before)",
+    "CREATE INDEX tr5906_units_day ON tr5906_units ((%1), station, finished_at)",
+    "CREATE INDEX tr5906_units_exceptions ON tr5906_units ((%1), station, result, step, "
+    "serial_before, finished_at) WHERE result <> 'pass' OR serial_before IS NOT NULL",
+    "UPDATE tr5906_schema SET version = 3"};
 
 }  // namespace
+
+const char* const RecordStore::kUnitColumns =
+    "finished_at, station, port, serial, firmware_before, firmware_after, result, step, reason, "
+    "seconds, serial_before, config_sha256, firmware_sha256, program";
+const char* const RecordStore::kDay = "substr(finished_at, 1, 10)";
 
 RecordStore::RecordStore()
     : connection_(QStringLiteral("tr5906records%1").arg(connections.fetch_add(1))) {}
@@ -96,14 +109,6 @@ RecordStore::~RecordStore() {
     if (db.isValid()) db.close();
   }
   if (QSqlDatabase::contains(connection_)) QSqlDatabase::removeDatabase(connection_);
-}
-
-const QStringList& RecordStore::FailureSteps() {
-  static const QStringList steps{QStringLiteral("identity"), QStringLiteral("firmware"),
-                                 QStringLiteral("restart"),  QStringLiteral("serial"),
-                                 QStringLiteral("write"),    QStringLiteral("verify"),
-                                 QStringLiteral("record")};
-  return steps;
 }
 
 bool RecordStore::Open(const DatabaseAddress& address, bool create, QString* error) {
@@ -245,6 +250,12 @@ bool RecordStore::PrepareSchema(bool create, QString* error) {
   if (version < 2) {
     for (const char* sql : kVersion2)
       if (!Exec(QString::fromLatin1(sql), {}, error)) return fail();
+  }
+  if (version < 3) {
+    for (const char* sql : kVersion3)
+      if (!Exec(QString::fromLatin1(sql).replace(QStringLiteral("%1"), QLatin1String(kDay)), {},
+                error))
+        return fail();
   }
   return Commit(error);
 }
@@ -418,7 +429,7 @@ bool RecordStore::FinishUnit(const Unit& unit, SerialState state, QString* error
   ok =
       ok && Exec(QStringLiteral("INSERT INTO tr5906_units (%1) VALUES "
                                 "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                     .arg(kUnitColumns),
+                     .arg(QLatin1String(kUnitColumns)),
                  {Stamp(unit.time), unit.station, unit.port, text(unit.serial), unit.firmwareBefore,
                   unit.firmwareAfter, unit.passed ? QStringLiteral("pass") : QStringLiteral("fail"),
                   unit.step, unit.reason, unit.seconds, text(unit.serialBefore),
@@ -429,62 +440,4 @@ bool RecordStore::FinishUnit(const Unit& unit, SerialState state, QString* error
     return false;
   }
   return Commit(error);
-}
-
-bool RecordStore::ForEachUnit(const std::function<void(const Unit&)>& each, QString* error) {
-  QSqlQuery query(QSqlDatabase::database(connection_));
-  query.setForwardOnly(true);
-  if (!query.exec(QStringLiteral("SELECT %1 FROM tr5906_units ORDER BY id").arg(kUnitColumns)))
-    return Failed(query, error);
-  while (query.next()) {
-    Unit unit;
-    unit.time = QDateTime::fromString(query.value(0).toString(), Qt::ISODateWithMs);
-    unit.station = query.value(1).toString();
-    unit.port = query.value(2).toString();
-    unit.serial = query.value(3).toString();
-    unit.firmwareBefore = query.value(4).toString();
-    unit.firmwareAfter = query.value(5).toString();
-    unit.passed = query.value(6).toString() == QLatin1String("pass");
-    unit.step = query.value(7).toString();
-    unit.reason = query.value(8).toString();
-    unit.seconds = query.value(9).toDouble();
-    unit.serialBefore = query.value(10).toString();
-    unit.configSha256 = query.value(11).toString();
-    unit.firmwareSha256 = query.value(12).toString();
-    unit.program = query.value(13).toString();
-    each(unit);
-  }
-  return true;
-}
-
-bool RecordStore::Summary(const std::function<void(const SummaryRow&)>& each, QString* error) {
-  // A unit that came holding a number of this line is a rework: it counts
-  // among the units, never towards the first-pass yield.
-  QString sql = QStringLiteral(
-      "SELECT substr(finished_at, 1, 10), station, COUNT(*), "
-      "SUM(CASE WHEN result = 'pass' THEN 1 ELSE 0 END), SUM(1 - rework), "
-      "SUM(CASE WHEN result = 'pass' THEN 1 - rework ELSE 0 END)");
-  for (const QString& step : FailureSteps())
-    sql += QStringLiteral(", SUM(CASE WHEN result <> 'pass' AND step = '%1' THEN 1 ELSE 0 END)")
-               .arg(step);
-  sql += QStringLiteral(
-      " FROM (SELECT finished_at, station, result, step, CASE WHEN serial_before IN "
-      "(SELECT serial FROM tr5906_serials) THEN 1 ELSE 0 END AS rework FROM tr5906_units) u "
-      "GROUP BY substr(finished_at, 1, 10), station ORDER BY 1, 2");
-  QSqlQuery query(QSqlDatabase::database(connection_));
-  query.setForwardOnly(true);
-  if (!query.exec(sql)) return Failed(query, error);
-  while (query.next()) {
-    SummaryRow row;
-    row.day = query.value(0).toString();
-    row.station = query.value(1).toString();
-    row.units = query.value(2).toInt();
-    row.passed = query.value(3).toInt();
-    row.fresh = query.value(4).toInt();
-    row.firstPass = query.value(5).toInt();
-    for (int i = 0; i < FailureSteps().size(); ++i)
-      row.failedAt.push_back(query.value(6 + i).toInt());
-    each(row);
-  }
-  return true;
 }

@@ -5,22 +5,19 @@
 
 #include <QDateTime>
 #include <QString>
-#include <QStringList>
 
 #include <chrono>
-#include <functional>
-#include <vector>
 
 class QSqlQuery;
 
 /// The production record and the serial-number counter in a database
 /// through Qt SQL: an SQLite file for one station, PostgreSQL for a line of
 /// stations sharing one counter. The record store and its schema are the
-/// only places that know SQL. The schema carries a version number; an older
-/// one is upgraded in place.
+/// only places that know SQL (RecordReader reads through its connection). The
+/// schema carries a version number; an older one is upgraded in place.
 class RecordStore {
  public:
-  static constexpr int kSchemaVersion = 2;
+  static constexpr int kSchemaVersion = 3;
   /// A claim older than this was left by a station that was killed.
   static constexpr std::chrono::minutes kClaimLimit{10};
 
@@ -49,17 +46,6 @@ class RecordStore {
   struct Claim {
     SerialState state = SerialState::Unknown;
     QString holder;  ///< "station port" working on it elsewhere; empty: claimed here
-  };
-
-  /// One line of the summary: the units of one station on one day (UTC).
-  struct SummaryRow {
-    QString day;
-    QString station;
-    int units = 0;
-    int passed = 0;
-    int fresh = 0;              ///< units that came without a number of this line
-    int firstPass = 0;          ///< of those, the ones that passed
-    std::vector<int> failedAt;  ///< per step of FailureSteps()
   };
 
   RecordStore();
@@ -103,14 +89,13 @@ class RecordStore {
   /// `state` (Unknown: leaves it) and releases the unit's claim on it.
   bool FinishUnit(const Unit& unit, SerialState state, QString* error);
 
-  /// Calls `each` with every unit in the order recorded, as it is read.
-  bool ForEachUnit(const std::function<void(const Unit&)>& each, QString* error);
-  /// Calls `each` with the summary of every station and day, by day.
-  bool Summary(const std::function<void(const SummaryRow&)>& each, QString* error);
-  /// The steps a summary counts failures at: "identity", "firmware", ...
-  static const QStringList& FailureSteps();
-
  private:
+  friend class RecordReader;
+  /// The columns of tr5906_units that make a Unit, in its order.
+  static const char* const kUnitColumns;
+  /// A unit's day (UTC) from its time: what the summary groups by and its indexes hold.
+  static const char* const kDay;
+
   bool Exec(const QString& sql, const QVariantList& values, QString* error);
   bool Failed(const QSqlQuery& query, QString* error);
   bool Begin(QString* error);

@@ -1,6 +1,7 @@
-// tr5906ctl provision against simulators on pseudo-terminals: faulty terminals, cloned ones
-// on one PostgreSQL counter, refused arguments, a late adapter, Ctrl-C, an old record.
+// provision against tr5906-sim: faulty terminals, clones on one PostgreSQL counter, refusals, a
+// late adapter, Ctrl-C, old records; records: filters on SQLite and PostgreSQL, a year's memory.
 #include "SimProcess.h"
+#include "production/RecordStore.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -67,7 +68,8 @@ QPair<QStringList, QStringList> Records(const QString& db) {
 /// A new database on the pg_virtualenv server as a URL; empty without one.
 QString PostgresDatabase(const QString& name) {
   if (qEnvironmentVariableIsEmpty("PGHOST") || qEnvironmentVariableIsEmpty("PGDATABASE")) return {};
-  QSqlDatabase admin = QSqlDatabase::addDatabase("QPSQL", "admin");
+  QSqlDatabase admin = QSqlDatabase::database("admin");
+  if (!admin.isValid()) admin = QSqlDatabase::addDatabase("QPSQL", "admin");
   admin.setDatabaseName(qEnvironmentVariable("PGDATABASE"));
   const QString unique =
       QString("tr5906_e2e_%1_%2").arg(QCoreApplication::applicationPid()).arg(name);
@@ -75,12 +77,63 @@ QString PostgresDatabase(const QString& name) {
   return "postgresql:///" + unique;  // server and user from PGHOST, PGUSER, ...
 }
 
+/// A query on an empty record at `url`, made by the program.
+QSqlQuery Create(const QString& url) {
+  DatabaseAddress address;
+  QString error;
+  RecordStore store;
+  if (!DatabaseAddress::Parse(url, &address, &error) || !store.Open(address, true, &error))
+    qFatal("%s", qPrintable(error));
+  QSqlDatabase db = QSqlDatabase::addDatabase(address.path.isEmpty() ? "QPSQL" : "QSQLITE", url);
+  db.setDatabaseName(address.path.isEmpty() ? address.database : address.path);
+  return QSqlQuery(db.open() ? db : QSqlDatabase());
+}
+
+/// Runs tr5906ctl to its end; `peakKb`: its peak memory (VmHWM) whenever its output waits.
+QByteArray Run(const QStringList& arguments, long* peakKb) {
+  QProcess ctl;
+  ctl.start(TR5906_CTL, arguments);
+  QByteArray out;
+  do {
+    const QString status = QString("/proc/%1/status").arg(ctl.processId());
+    const auto peak = QRegularExpression("VmHWM:\\s*(\\d+)").match(ReadFile(status));
+    *peakKb = std::max(*peakKb, peak.captured(1).toLong());
+    out += ctl.readAllStandardOutput();
+  } while (ctl.waitForReadyRead(30000));
+  return out + ctl.readAllStandardOutput();
+}
+
+/// What records --csv prints of the units of records_filters.sql.
+const char* const kPrinted[] = {
+    "2026-12-06 23:59:59,a,COM1,N-100,,,pass,,,3.0,,,,",
+    "2026-12-07 00:00:00,a,COM2,N-101,,,fail,verify,\"device_name: wrote P, read X\",4.2,,,,",
+    "2026-12-07 08:30:00,b,COM1,,,,fail,serial,N-100 is being worked on at a COM1,0.5,N-100,,,",
+    "2026-12-07 08:31:59,b,COM1,N-102,,,pass,,,3.1,XY-7,,,",
+    "2026-12-07 12:00:00,a,COM2,N-103,,,pass,,,2.9,N-101,,,",
+    "2026-12-08 00:00:00,b,COM2,N-100,,,pass,,,2.0,N-100,,,",
+    "2026-12-08 09:15:00,a,COM1,,,,fail,identity,no answer,1.0,,,,"};
+
 }  // namespace
 
 class TestProvisionE2e : public QObject {
   Q_OBJECT
+  QTemporaryDir dir;
+  QMap<QString, QString> records;  // --db of records_filters.sql per backend
 
  private Q_SLOTS:
+  void initTestCase() {
+    records["v2"] = dir.filePath("v2.sqlite");  // made by the schema before, upgraded when read
+    QVERIFY(QFile::copy(TR5906_TEST_DATA "/records_v2.sqlite", records["v2"]));
+    for (const QString& url : {dir.filePath("line.sqlite"), PostgresDatabase("records")}) {
+      if (url.isEmpty()) continue;
+      QSqlQuery insert = Create(url);
+      for (const QString& sql :
+           QString(ReadFile(TR5906_TEST_DATA "/records_filters.sql")).split(';'))
+        QVERIFY2(insert.exec(sql), qPrintable(sql));
+      records[url.startsWith("postgresql:") ? "postgresql" : "sqlite"] = url;
+    }
+  }
+
   // Faulty terminals among two healthy ones, updated in one run: each faulty unit is
   // recorded with the step it failed at; the two that pass hold the numbers recorded.
   void faultyTerminalsAmongHealthyOnes() {
@@ -253,6 +306,91 @@ class TestProvisionE2e : public QObject {
              "ddf369635b51991874f23e4e0d499c0f41a85786ee0d9d2034b6e8b108f95401,"
              "tr5906ctl " QT_STRINGIFY(TR5906_VERSION_MAJOR) "." QT_STRINGIFY(
                  TR5906_VERSION_MINOR) "." QT_STRINGIFY(TR5906_VERSION_PATCH));
+  }
+  // Units by their number in kPrinted (--csv), other output line by line ("|"; CSV under its
+  // header), or the refusal of a bad value before the database is opened.
+  void filters_data() {
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("args");  // split at "|"
+    QTest::addColumn<QString>("expected");
+    for (const char* backend : {"sqlite", "postgresql"}) {
+      const auto row = [backend](const char* args, const QString& expected) {
+        QTest::newRow(qPrintable(QString("%1 %2").arg(backend, args)))
+            << backend << args << expected;
+      };
+      row("--serial|N-100", "1 3 6");  // got it, came with it (held elsewhere), kept it
+      row("--since|2026-12-07", "2 3 4 5 6 7");
+      row("--until|2026-12-07", "1 2 3 4 5");
+      row("--since|2026-12-07 08:30:01|--until|2026-12-07T08:31Z", "4");  // the whole minute
+      row("--until|2026-12-07 08:31:58", "1 2 3");
+      row("--station|a' OR '1' = '1", "");
+      row("--station|a|--port|COM2", "2 5");
+      row("--result|PASS|--station|b", "4 6");
+      row("--last|2|--station|a", "5 7");
+      row("--serial|N-100|--result|pass|--since|2026-12-08", "6");
+      row("--summary|--csv|--since|2026-12-07|--until|2026-12-08",
+          "2026-12-07,a,2,1,0.0%,0,0,0,0,0,1,0|2026-12-07,b,2,1,100.0%,0,0,0,1,0,0,0|"
+          "2026-12-08,a,1,0,0.0%,1,0,0,0,0,0,0|2026-12-08,b,1,1,-,0,0,0,0,0,0,0");
+      row("--summary|--csv|--last|3|--port|COM1",
+          "2026-12-07,b,2,1,100.0%,0,0,0,1,0,0,0|2026-12-08,a,1,0,0.0%,1,0,0,0,0,0,0");
+      row("--serial| XY-7 ",  // a table
+          "time                 station  port  serial  firmware_before  firmware_after  result  ste"
+          "p  reason  seconds  serial_before  config_sha256  firmware_sha256  program|2026-12-07 08"
+          ":31:59  b        COM1  N-102                                    pass                  3."
+          "1      XY-7");
+    }
+    QTest::newRow("v2") << "v2"
+                        << "--summary|--csv|--serial|TR-2026-000100|--station|line2"
+                        << "2026-12-07,line2,2,2,100.0%,0,0,0,0,0,0,0";  // one of them a rework
+    const auto refused = [](const char* args, const char* error) {
+      QTest::newRow(args) << "none" << args << QString("tr5906ctl: ") + error;
+    };
+    refused("--since|2026-02-30",
+            "--since \"2026-02-30\" is neither a date (YYYY-MM-DD) nor a "
+            "date and time (YYYY-MM-DD HH:MM[:SS]), UTC");
+    refused("--since|2026-12-08|--until|2026-12-07",
+            "--since comes after --until: no unit finished between them");
+    refused("--result|passed", "--result takes pass or fail, not \"passed\"");
+    refused("--last|0", "--last takes a number of units, 1 or more, not \"0\"");
+    refused("--station| ", "--station needs a value");
+  }
+  void filters() {
+    QFETCH(QString, backend);
+    QFETCH(QString, args);
+    QFETCH(QString, expected);
+    if (backend == "postgresql" && !records.contains(backend))
+      QSKIP("no PostgreSQL server (PGHOST, PGDATABASE unset): run under pg_virtualenv");
+    const bool units = !expected.contains(QRegularExpression("[^ 0-9]"));
+    const QString db = records.value(backend, dir.filePath("none.sqlite"));
+    const CtlRun run = RunCtl(("records|--db|" + db + '|' + args + (units ? "|--csv" : ""))
+                                  .split('|', Qt::SkipEmptyParts));
+    QStringList lines;  // CSV under its header
+    for (const QString& part : expected.split(units ? ' ' : '|', Qt::SkipEmptyParts))
+      lines << (units ? QString(kPrinted[part.toInt() - 1]) : part);
+    QCOMPARE(backend == "none" ? run.errors.trimmed()
+                               : run.lines.mid(units || args.contains("--csv")).join('|'),
+             lines.join('|'));
+    QCOMPARE(run.exitCode, backend == "none" ? 2 : 0);
+    QVERIFY(backend != "v2" || ReadFile(db).contains("CREATE INDEX tr5906_units_exceptions"));
+  }
+
+  // 100,000 units printed in the memory of one: no row is gathered, nor kept by the driver.
+  void constantMemory() {
+    for (const QString& url : {dir.filePath("year.sqlite"), PostgresDatabase("year")}) {
+      if (url.isEmpty()) continue;
+      QSqlQuery fill = Create(url);
+      QVERIFY2(fill.exec(ReadFile(TR5906_TEST_DATA "/records_year.sql")), qPrintable(url));
+      // What the sanitizers hold back from reuse is theirs, not the program's.
+      qputenv("ASAN_OPTIONS", qgetenv("ASAN_OPTIONS") + ":quarantine_size_mb=0");
+      for (const QStringList& form : {QStringList{"--csv"}, QStringList{}}) {  // CSV, the table
+        const QStringList args = QStringList{"records", "--db", url} + form;
+        long some = 0, all = 0;
+        Run(args + QStringList{"--last", "1000"}, &some);
+        const QByteArrayList lines = Run(args, &all).split('\n');
+        QCOMPARE_LT(all, some + 8 * 1024);  // KB
+        QCOMPARE(lines.size(), 100002);  // the header, the units, nothing after the last line break
+      }
+    }
   }
 };
 

@@ -5,7 +5,7 @@
 #include "FakeSerialLink.h"
 #include "ManualClock.h"
 #include "TerminalModel.h"
-#include "production/RecordStore.h"
+#include "production/RecordReader.h"
 #include "production/Station.h"
 
 #include <QSqlDatabase>
@@ -58,10 +58,12 @@ struct Bench {
   QStringList Record() {
     QStringList lines;
     QString error;
-    store.ForEachUnit(
+    RecordReader(store).ForEachUnit(
+        {},
         [&lines](const RecordStore::Unit& u) {
           lines << u.port + (u.passed ? " pass " + u.serial
                                       : " fail " + u.step + ' ' + u.serial + ' ' + u.reason);
+          return true;
         },
         &error);
     return lines;
