@@ -27,11 +27,11 @@ bool CliOptions::Parse(const QStringList& args, CliOptions* options, QString* er
   parser.addOption(helpOption);
   parser.addOption(versionOption);
   std::map<const OptionSpec*, QCommandLineOption> registered;
-  for (const OptionSpec& spec : CommandTable::Options()) {
-    const QCommandLineOption option(spec.Names(), spec.help, spec.value);
+  for (const OptionSpec& known : CommandTable::Options()) {
+    const QCommandLineOption option(known.Names(), known.help, known.value);
     // A command's own row of an option shares its names with the general one.
-    if (CommandTable::FindOption(spec.Names().first()) == &spec) parser.addOption(option);
-    registered.emplace(&spec, option);
+    if (CommandTable::FindOption(known.Names().first()) == &known) parser.addOption(option);
+    registered.emplace(&known, option);
   }
   if (!parser.parse(args)) return Fail(error, parser.errorText());
 
@@ -53,14 +53,14 @@ bool CliOptions::Parse(const QStringList& args, CliOptions* options, QString* er
   // Every option given must be one the command takes, once unless it says so.
   const QStringList given = parser.optionNames();
   for (const QString& name : given) {
-    const OptionSpec* spec = CommandTable::FindOption(name, command);
+    const OptionSpec* known = CommandTable::FindOption(name, command);
     bool repeated = false;
-    if (!spec) continue;
-    if (!CommandTable::Takes(*command, *spec, &repeated))
+    if (!known) continue;
+    if (!CommandTable::Takes(*command, *known, &repeated))
       return Fail(error,
                   QStringLiteral("%1 does not take %2").arg(o.command, Spelled(name)) + seeHelp);
     int times = 0;
-    for (const QString& other : given) times += spec->Names().contains(other) ? 1 : 0;
+    for (const QString& other : given) times += known->Names().contains(other) ? 1 : 0;
     if (!repeated && times > 1)
       return Fail(error, QStringLiteral("%1 is given more than once").arg(Spelled(name)));
   }
@@ -68,14 +68,14 @@ bool CliOptions::Parse(const QStringList& args, CliOptions* options, QString* er
     *options = o;
     return true;
   }
-  for (const OptionSpec& spec : CommandTable::Options()) {
-    const QCommandLineOption& option = registered.at(&spec);
+  for (const OptionSpec& known : CommandTable::Options()) {
+    const QCommandLineOption& option = registered.at(&known);
     bool repeated = false;
-    if (!parser.isSet(option) || !CommandTable::Takes(*command, spec, &repeated)) continue;
+    if (!parser.isSet(option) || !CommandTable::Takes(*command, known, &repeated)) continue;
     const QStringList values =
-        spec.value.isEmpty() ? QStringList{QString()} : parser.values(option);
+        known.value.isEmpty() ? QStringList{QString()} : parser.values(option);
     for (const QString& value : values)
-      if (!spec.set(o, value, error)) return false;
+      if (!known.set(o, value, error)) return false;
   }
   if (o.arguments.size() < command->minArguments)
     return Fail(error, QStringLiteral("%1 needs %2").arg(o.command, command->arguments) + seeHelp);

@@ -89,8 +89,8 @@ const char* const kVersion2[] = {
 const char* const kVersion3[] = {
     "CREATE INDEX tr5906_units_serial_before ON tr5906_units (serial_before)",
     "CREATE INDEX tr5906_units_day ON tr5906_units ((%1), station, finished_at)",
-    "CREATE INDEX tr5906_units_exceptions ON tr5906_units ((%1), station, result, step, "
-    "serial_before, finished_at) WHERE result <> 'pass' OR serial_before IS NOT NULL",
+    ("CREATE INDEX tr5906_units_exceptions ON tr5906_units ((%1), station, result, step, "
+     "serial_before, finished_at) WHERE result <> 'pass' OR serial_before IS NOT NULL"),
     "UPDATE tr5906_schema SET version = 3"};
 
 }  // namespace

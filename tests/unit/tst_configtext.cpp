@@ -26,10 +26,10 @@ static ParameterImage Defaults() {
   return image;
 }
 
-/// Every byte from a fixed seed; with `valid`, every field then holds a value
+/// Every byte drawn from a fixed start; with `valid`, every field then holds a value
 /// its page accepts (written through the image's own operations).
-static ParameterImage Random(unsigned seed, bool valid) {
-  std::mt19937 random(seed);
+static ParameterImage Random(unsigned start, bool valid) {
+  std::mt19937 random(start);
   ParameterImage image;
   for (int i = 0; i < ParameterImage::kSize; ++i) image.SetByte(i, uint8_t(random()));
   if (!valid) return image;
